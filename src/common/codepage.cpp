@@ -1,0 +1,137 @@
+#include "common/codepage.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cerrno>
+#include <stdexcept>
+#include <unordered_map>
+
+namespace netupdate::common {
+
+namespace {
+
+struct CodePageTables {
+  std::array<char32_t, 256> toUnicode{};
+  std::unordered_map<char32_t, unsigned char> fromUnicode;
+};
+
+// The tables come from the C library's own converter, asked once per byte.
+CodePageTables buildTables() {
+  iconv_t cd = iconv_open("UTF-32LE", kAnsiCodePageName);
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    throw std::runtime_error("The C library has no converter for code page " +
+                             std::string(kAnsiCodePageName));
+  }
+  CodePageTables tables;
+  for (unsigned value = 0; value < 256; ++value) {
+    char in = static_cast<char>(value);
+    unsigned char out[4] = {};
+    char* inPtr = &in;
+    std::size_t inLeft = 1;
+    char* outPtr = reinterpret_cast<char*>(out);
+    std::size_t outLeft = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char32_t cp = value;
+    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1) &&
+        outLeft == 0) {
+      cp = static_cast<char32_t>(out[0] | (out[1] << 8) | (out[2] << 16) | (out[3] << 24));
+    }
+    tables.toUnicode[value] = cp;
+    tables.fromUnicode.emplace(cp, static_cast<unsigned char>(value));
+  }
+  iconv_close(cd);
+  return tables;
+}
+
+const CodePageTables& tables() {
+  static const CodePageTables instance = buildTables();
+  return instance;
+}
+
+// Reads one code point; returns false on a malformed sequence (one byte consumed).
+bool nextCodePoint(std::string_view text, std::size_t& pos, char32_t& cp) {
+  const auto lead = static_cast<unsigned char>(text[pos]);
+  int length = 0;
+  if (lead < 0x80) {
+    cp = lead;
+    ++pos;
+    return true;
+  }
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2;
+    cp = lead & 0x1Fu;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3;
+    cp = lead & 0x0Fu;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4;
+    cp = lead & 0x07u;
+  } else {
+    ++pos;
+    return false;
+  }
+  if (pos + static_cast<std::size_t>(length) > text.size()) {
+    ++pos;
+    return false;
+  }
+  for (int i = 1; i < length; ++i) {
+    const auto next = static_cast<unsigned char>(text[pos + static_cast<std::size_t>(i)]);
+    if ((next & 0xC0) != 0x80) {
+      ++pos;
+      return false;
+    }
+    cp = (cp << 6) | (next & 0x3Fu);
+  }
+  pos += static_cast<std::size_t>(length);
+  return true;
+}
+
+}  // namespace
+
+void appendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string decodeAnsi(std::string_view bytes) {
+  const auto& toUnicode = tables().toUnicode;
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (char byte : bytes) {
+    appendUtf8(out, toUnicode[static_cast<unsigned char>(byte)]);
+  }
+  return out;
+}
+
+std::string encodeAnsi(std::string_view utf8) {
+  const auto& fromUnicode = tables().fromUnicode;
+  std::string out;
+  out.reserve(utf8.size());
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    char32_t cp = 0;
+    if (!nextCodePoint(utf8, pos, cp)) {
+      out += '?';
+      continue;
+    }
+    const auto found = fromUnicode.find(cp);
+    out += found == fromUnicode.end() ? '?' : static_cast<char>(found->second);
+  }
+  return out;
+}
+
+}  // namespace netupdate::common
