@@ -1,12 +1,53 @@
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #include "cli/commands.h"
+#include "common/error.h"
+#include "download/file_sink.h"
+#include "download/http_client.h"
 
 namespace netupdate::cli {
 
-int fetchCommand(const std::vector<std::string>&) {
-  std::fputs("netupdate-cli: fetch is not built yet\n", stderr);
-  return kUsageError;
+namespace {
+
+constexpr int kFetchFailed = 1;
+constexpr int kFileNotCreated = 2;
+
+void printMessage(const std::string& message) {
+  std::fwrite(message.data(), 1, message.size(), stderr);
+  std::fputc('\n', stderr);
+}
+
+}  // namespace
+
+// One client for all pairs, so a later fetch sees the cookies and the kept
+// connection of the earlier ones, as repeated downloads in the window do.
+int fetchCommand(const std::vector<std::string>& args) {
+  if (args.empty() || args.size() % 2 != 0) {
+    std::fputs("usage: netupdate-cli fetch URL FILE [URL FILE ...]\n", stderr);
+    return kUsageError;
+  }
+  download::THttpClient client;
+  for (std::size_t i = 0; i < args.size(); i += 2) {
+    const std::string& url = args[i];
+    const std::string& path = args[i + 1];
+    std::optional<download::FileSink> file;
+    try {
+      file.emplace(download::FileSink::create(path));
+    } catch (const common::Error& error) {
+      printMessage(error.what());
+      return kFileNotCreated;
+    }
+    try {
+      client.Get(url, *file);
+      file->close();
+    } catch (const common::Error& error) {
+      printMessage(error.what());
+      return kFetchFailed;
+    }
+  }
+  return 0;
 }
 
 }  // namespace netupdate::cli

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace netupdate::download {
+
+// The byte stream under one connection. The client talks to it only through
+// this seam, so tests can put a scripted stream with injected failures where
+// a socket would be.
+class Transport {
+ public:
+  virtual ~Transport() = default;
+  // Waits at most timeoutMs (forever when <= 0) for data, then reads up to
+  // size bytes; 0 means the peer has closed. Throws ESocketError, or
+  // common::Error("Read timed out.").
+  virtual std::size_t read(char* data, std::size_t size, int timeoutMs) = 0;
+  // Writes all bytes or throws ESocketError.
+  virtual void write(const char* data, std::size_t size) = 0;
+  // True when data or the peer's close arrives within timeoutMs.
+  virtual bool waitReadable(int timeoutMs) = 0;
+  // True while the peer has neither closed nor sent anything unasked: only
+  // then can a new request go out on this stream.
+  virtual bool idle() = 0;
+  // Shuts down sending, then releases the stream. Never throws.
+  virtual void close() noexcept = 0;
+};
+
+class Connector {
+ public:
+  virtual ~Connector() = default;
+  // host as written in the URL, an IPv6 literal without its brackets.
+  virtual std::unique_ptr<Transport> connect(const std::string& host, std::uint16_t port,
+                                             int timeoutMs) = 0;
+};
+
+std::unique_ptr<Connector> makeSocketConnector();
+
+// Windows Sockets codes for POSIX errno values and resolver (EAI_*) results.
+std::int32_t wsaCodeFromErrno(int errnoValue);
+std::int32_t wsaCodeFromResolver(int eaiValue, int errnoValue);
+
+}  // namespace netupdate::download
