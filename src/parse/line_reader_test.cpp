@@ -1,0 +1,116 @@
+#include "parse/line_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace netupdate::parse {
+namespace {
+
+// Serves text in reads of at most chunk bytes; the read numbered failAt
+// (counting from 1) throws instead, as a failing disk would.
+LineReader::Source stringSource(const std::string& text, std::size_t chunk = 1 << 20,
+                                int failAt = 0) {
+  auto offset = std::make_shared<std::size_t>(0);
+  auto reads = std::make_shared<int>(0);
+  return [=](char* data, std::size_t size) {
+    if (++*reads == failAt) throw std::runtime_error("read failed");
+    const std::size_t n = std::min({size, chunk, text.size() - *offset});
+    text.copy(data, n, *offset);
+    *offset += n;
+    return n;
+  };
+}
+
+std::vector<std::string> allLines(LineReader& reader) {
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (reader.next(line)) lines.emplace_back(line);
+  return lines;
+}
+
+struct LineCase {
+  const char* name;
+  std::string input;
+  std::vector<std::string> lines;
+};
+
+void PrintTo(const LineCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class LineEndTest : public ::testing::TestWithParam<LineCase> {};
+
+// Every block size from one byte up, so that each line end also falls on a
+// block boundary, a CR in one block and its LF in the next among them.
+TEST_P(LineEndTest, SplitsAlikeForEveryBlockSize) {
+  const LineCase& c = GetParam();
+  for (std::size_t block = 1; block <= c.input.size() + 1; ++block) {
+    LineReader reader(stringSource(c.input, block), block);
+    EXPECT_EQ(allLines(reader), c.lines) << "block size " << block;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LineEnds, LineEndTest,
+    ::testing::Values(
+        LineCase{"empty input", "", {}}, LineCase{"LF", "a\nbc\n", {"a", "bc"}},
+        LineCase{"CR LF", "a\r\nbc\r\n", {"a", "bc"}},
+        LineCase{"lone CR is dropped and the line goes on", "a\rb\r\nc", {"ab", "c"}},
+        LineCase{"CR before CR LF", "a\r\r\nb", {"a", "b"}},
+        LineCase{"last line without line end", "a\nb", {"a", "b"}},
+        LineCase{"last line only a CR", "a\n\r", {"a", ""}},
+        LineCase{"empty lines are lines", "\n\r\n\n", {"", "", ""}},
+        LineCase{"0x1A is an ordinary byte", "a\x1A\n\x1A\nb", {"a\x1A", "\x1A", "b"}},
+        LineCase{"NUL is an ordinary byte", std::string("a\0b\n", 4), {std::string("a\0b", 3)}}));
+
+TEST(LineReaderTest, HoldsNoMoreThanTheLongestLine) {
+  const std::string longLine(1 << 20, 'x');
+  std::string input;
+  for (int i = 0; i < 64; ++i) input += "<td><p>365</p></td>\n";
+  input += longLine + "\n";
+  for (int i = 0; i < 20000; ++i) input += "<td><p>365</p></td>\n";
+
+  LineReader reader(stringSource(input, 4096), 4096);
+  std::string_view line;
+  std::size_t longest = 0;
+  while (reader.next(line)) longest = std::max(longest, line.size());
+  EXPECT_EQ(longest, longLine.size());
+  // Doubling may leave up to twice the line plus one block.
+  EXPECT_LE(reader.capacity(), 2 * longLine.size() + 2 * 4096);
+
+  LineReader shortOnly(
+      stringSource(input.substr(0, 64 * 20) + input.substr(input.size() - 20000 * 20), 4096), 4096);
+  allLines(shortOnly);
+  // A block read always gets a whole block of room beside the partial line.
+  EXPECT_LE(shortOnly.capacity(), 2 * 4096U);
+}
+
+// Whichever read fails, the failure reaches the caller, the lines before it
+// were handed out intact, and nothing after it is.
+TEST(LineReaderTest, ReadFailureAtEveryPointPassesThrough) {
+  const std::string input = "first\r\nsecond\nthird line\n";
+  for (int failAt = 1; failAt <= 30; ++failAt) {
+    LineReader reader(stringSource(input, 3, failAt), 3);
+    std::vector<std::string> seen;
+    bool failed = false;
+    try {
+      std::string_view line;
+      while (reader.next(line)) seen.emplace_back(line);
+      reader.drain();
+    } catch (const std::runtime_error&) {
+      failed = true;
+    }
+    const std::vector<std::string> all = {"first", "second", "third line"};
+    ASSERT_LE(seen.size(), all.size());
+    EXPECT_EQ(seen,
+              std::vector<std::string>(all.begin(), all.begin() + static_cast<long>(seen.size())));
+    // 25 bytes in reads of 3 take 9 reads with data and one that finds the end.
+    EXPECT_EQ(failed, failAt <= 10) << "fail at read " << failAt;
+  }
+}
+
+}  // namespace
+}  // namespace netupdate::parse
