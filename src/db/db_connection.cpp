@@ -1,0 +1,192 @@
+#include "db/db_connection.h"
+
+#include <algorithm>
+
+#include "common/codepage.h"
+#include "db/db_blocks.h"
+#include "db/db_error.h"
+#include "db/db_query.h"
+#include "db/db_transaction.h"
+#include "db/handles.h"
+#include "db/text_util.h"
+
+namespace netupdate::db {
+
+namespace {
+
+constexpr std::string_view kUserName = "user_name";
+constexpr std::string_view kPassword = "password";
+constexpr std::string_view kRoleName = "sql_role_name";
+constexpr std::string_view kCharSet = "lc_ctype";
+
+std::string qualify(const std::string& owner, const std::string& name) {
+  return owner.empty() ? name : owner + "." + name;
+}
+
+// The dialect the database itself was created with; a server that does not
+// answer the item has only dialect 1.
+int databaseDialect(detail::Attachment& attachment, const std::string& objectName) {
+  const detail::ClientLibrary& api = attachment.api();
+  const char items[] = {isc_info_db_sql_dialect, isc_info_end};
+  char buffer[64] = {};
+  detail::Status status;
+  if (api.database_info(status.get(), attachment.get(), sizeof items, items, sizeof buffer,
+                        buffer) != 0) {
+    detail::raiseStatus(api, status, objectName);
+  }
+  std::size_t pos = 0;
+  while (pos + 3 <= sizeof buffer && buffer[pos] != isc_info_end) {
+    const char item = buffer[pos];
+    const auto length = static_cast<short>(api.vax_integer(buffer + pos + 1, 2));
+    if (length < 0 || pos + 3 + static_cast<std::size_t>(length) > sizeof buffer) break;
+    if (item == isc_info_db_sql_dialect) {
+      return static_cast<int>(api.vax_integer(buffer + pos + 3, length));
+    }
+    pos += 3 + static_cast<std::size_t>(length);
+  }
+  return 1;
+}
+
+}  // namespace
+
+std::string TConnectParams::UserName() const {
+  return m_connection.Param(kUserName);
+}
+void TConnectParams::setUserName(std::string_view value) {
+  m_connection.setParam(kUserName, value);
+}
+std::string TConnectParams::Password() const {
+  return m_connection.Param(kPassword);
+}
+void TConnectParams::setPassword(std::string_view value) {
+  m_connection.setParam(kPassword, value);
+}
+std::string TConnectParams::RoleName() const {
+  return m_connection.Param(kRoleName);
+}
+void TConnectParams::setRoleName(std::string_view value) {
+  m_connection.setParam(kRoleName, value);
+}
+std::string TConnectParams::CharSet() const {
+  return m_connection.Param(kCharSet);
+}
+
+void TConnectParams::setCharSet(std::string_view value) {
+  std::string upper(value);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  m_connection.setParam(kCharSet, upper);
+}
+
+TDbConnection::TDbConnection(std::string name, std::string ownerName)
+    : m_name(std::move(name)),
+      m_ownerName(std::move(ownerName)),
+      m_libraryNames(detail::defaultClientLibraryNames()) {}
+
+TDbConnection::~TDbConnection() {
+  disconnect();
+  for (TDbTransaction* transaction : m_transactions) transaction->connectionGone();
+  for (TDbQuery* query : m_queries) query->m_connection = nullptr;
+}
+
+std::string TDbConnection::qualifiedName() const {
+  return qualify(m_ownerName, m_name);
+}
+
+void TDbConnection::setDBName(std::string_view name) {
+  if (name == m_dbName) return;
+  checkClosed();
+  m_dbName = name;
+}
+
+void TDbConnection::setParam(std::string_view name, std::string_view value) {
+  checkClosed();
+  const auto found = std::find_if(m_params.begin(), m_params.end(), [&](const auto& param) {
+    return equalsIgnoreCase(param.name, name);
+  });
+  if (value.empty()) {
+    if (found != m_params.end()) m_params.erase(found);
+  } else if (found != m_params.end()) {
+    found->value = value;
+  } else {
+    m_params.push_back({std::string(name), std::string(value)});
+  }
+}
+
+std::string TDbConnection::Param(std::string_view name) const {
+  for (const TDbConnectParam& param : m_params) {
+    if (equalsIgnoreCase(param.name, name)) return param.value;
+  }
+  return {};
+}
+
+void TDbConnection::setClientLibraryNames(std::vector<std::string> names) {
+  checkClosed();
+  m_libraryNames = std::move(names);
+}
+
+bool TDbConnection::Connected() const {
+  return m_attachment && m_attachment->attached();
+}
+
+void TDbConnection::setConnected(bool connected) {
+  if (connected) {
+    connect();
+  } else {
+    disconnect();
+  }
+}
+
+void TDbConnection::checkClosed() const {
+  if (Connected()) throw EDbError(kDbIsOpen);
+}
+
+void TDbConnection::connect() {
+  checkClosed();
+  if (m_dbName.empty()) throw EDbError(kDbNameMissing);
+  // Built before the library is touched: a refused parameter never reaches the server.
+  const std::string dpb = buildDpb(m_params);
+  const std::string path = common::encodeAnsi(m_dbName);
+
+  const detail::ClientLibrary& api = detail::ClientLibrary::load(m_libraryNames);
+  auto attachment = std::make_unique<detail::Attachment>(api);
+  detail::Status status;
+  if (api.attach_database(status.get(), static_cast<short>(path.size()), path.data(),
+                          attachment->get(), static_cast<short>(dpb.size()), dpb.data()) != 0) {
+    detail::raiseStatus(api, status, qualifiedName());
+  }
+  const int dialect = databaseDialect(*attachment, qualifiedName());
+  if (dialect < m_sqlDialect) m_sqlDialect = dialect;
+  m_attachment = std::move(attachment);
+}
+
+void TDbConnection::disconnect() noexcept {
+  if (!m_attachment) return;
+  for (TDbQuery* query : m_queries) query->unprepare();
+  for (TDbTransaction* transaction : m_transactions) transaction->endByTimeoutAction();
+  m_attachment.reset();
+}
+
+void TDbConnection::attach(TDbTransaction* transaction) {
+  m_transactions.push_back(transaction);
+}
+
+void TDbConnection::detach(TDbTransaction* transaction) noexcept {
+  std::erase(m_transactions, transaction);
+  if (m_defaultTransaction == transaction) m_defaultTransaction = nullptr;
+}
+
+void TDbConnection::attach(TDbQuery* query) {
+  m_queries.push_back(query);
+}
+
+void TDbConnection::detach(TDbQuery* query) noexcept {
+  std::erase(m_queries, query);
+}
+
+detail::Attachment& TDbConnection::attachment() const {
+  return *m_attachment;
+}
+
+}  // namespace netupdate::db
