@@ -151,8 +151,8 @@ bool AdatBetolt(DbComponents& db, const ConnectionValues& values, const common::
   try {
     db.Varkona.setConnected(true);
   } catch (const std::exception& error) {
-    if (options.onConnectFailure) options.onConnectFailure(error);
     ui.showError(kConnectFailed);
+    if (options.onConnectFailure) options.onConnectFailure(error);
     ui.requestClose();
     return false;
   }

@@ -42,8 +42,8 @@ struct ReconcileOptions {
   bool dryRun = false;
   // Called once a decision is carried out (in a dry run: once it is made).
   std::function<void(const DecisionEvent&)> observer;
-  // Called with the cause when the attachment fails, before the dialog; the
-  // dialog itself names no cause.
+  // Called with the cause when the attachment fails, after the dialog, which
+  // names no cause.
   std::function<void(const std::exception&)> onConnectFailure;
 };
 
