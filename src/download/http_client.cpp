@@ -89,13 +89,13 @@ void THttpClient::getOnce(const std::string& url, ByteSink& sink) {
   if (parts.isHttps()) throw common::Error("HTTPS is not supported: this client has no TLS.");
 
   const CookieRequest cookieRequest{parts.host, parts.path + parts.document, parts.isHttps()};
-  std::string head = "GET " + parts.requestTarget() + " HTTP/1.1\r\n";
-  head += "Host: " + parts.hostHeader() + "\r\n";
-  head += "Accept: " + Accept + "\r\n";
-  head += "User-Agent: " + UserAgent + "\r\n";
+  std::string head = "GET " + asciiForWire(parts.requestTarget()) + " HTTP/1.1\r\n";
+  head += "Host: " + asciiForWire(parts.hostHeader()) + "\r\n";
+  head += "Accept: " + asciiForWire(Accept) + "\r\n";
+  head += "User-Agent: " + asciiForWire(UserAgent) + "\r\n";
   const std::string cookies = m_cookies->cookieHeader(cookieRequest, secondsNow());
-  if (!cookies.empty()) head += "Cookie: " + cookies + "\r\n";
-  head = asciiForWire(head) + "\r\n";
+  if (!cookies.empty()) head += "Cookie: " + asciiForWire(cookies) + "\r\n";
+  head += "\r\n";
 
   if (m_connection &&
       (m_connectionHost != parts.host || m_connectionPort != port || !m_connection->reusable())) {
