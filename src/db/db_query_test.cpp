@@ -53,6 +53,19 @@ TEST_F(Queries, RowsUntilEofThenNothing) {
   EXPECT_TRUE(q.Eof()) << "an empty result is at its end right after ExecQuery";
 }
 
+TEST_F(Queries, WithoutGoToFirstRecordTheFirstNextFetchesTheFirstRow) {
+  TDbQuery& q = m_db.QrS;
+  q.setGoToFirstRecordOnExecute(false);
+  q.SQL().add("SELECT ID FROM T WHERE ID > :ID ORDER BY ID");
+  q.ParamByName("ID").setAsInteger(2);
+  q.ExecQuery();
+  EXPECT_FALSE(q.Eof()) << "nothing fetched yet, so the end is not known";
+  q.Next();
+  EXPECT_EQ(q.FieldByName("ID").AsInteger(), 3);
+  q.Next();
+  EXPECT_TRUE(q.Eof());
+}
+
 TEST_F(Queries, PreparedOncePerTextAndExecutedWithNewValues) {
   TDbQuery& q = m_db.QrS;
   q.SQL().add("SELECT NAME FROM T WHERE ID = :ID");

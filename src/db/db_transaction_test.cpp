@@ -49,6 +49,13 @@ TEST_F(Transactions, AutoCommitEndsTr2AndTheNextStatementStartsAnother) {
   EXPECT_EQ(committed("SELECT COUNT(*) FROM T"), "3");
 }
 
+TEST_F(Transactions, AutoCommitRetainingCommitsAndKeepsTheTransaction) {
+  m_db.tr2.setTimeoutAction(TACommitRetaining);
+  insert(m_db, 2);
+  EXPECT_TRUE(m_db.tr2.Active());
+  EXPECT_EQ(committed("SELECT COUNT(*) FROM T"), "2");
+}
+
 TEST_F(Transactions, FailedStatementCommitsNothingAndLeavesTr2Active) {
   m_db.QrI.SQL().add(
       "INSERT INTO T (ID, PRICE) SELECT ID + 1, 0 FROM T UNION ALL SELECT 1, 0 FROM T");
