@@ -108,17 +108,33 @@ TempDatabase::TempDatabase(const std::vector<std::string>& setupSql, int dialect
   std::filesystem::permissions(m_directory, std::filesystem::perms::all);
   m_path = m_directory + "/test.fdb";
 
-  const std::string create = "CREATE DATABASE " + sqlQuoted(m_path) +
-                             " USER 'SYSDBA' PASSWORD 'x' PAGE_SIZE 4096"
-                             " DEFAULT CHARACTER SET WIN1250";
+  try {
+    create(dialect);
+    for (const std::string& sql : setupSql) execute(sql);
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_directory, ignored);
+    throw;
+  }
+}
+
+void TempDatabase::create(int dialect) {
+  const std::string statement = "CREATE DATABASE " + sqlQuoted(m_path) +
+                                " USER 'SYSDBA' PASSWORD 'x' PAGE_SIZE 4096"
+                                " DEFAULT CHARACTER SET WIN1250";
   detail::Attachment attachment(api());
   isc_tr_handle noTransaction = 0;
   detail::Status status;
   check(status,
         api().dsql_execute_immediate(status.get(), attachment.get(), &noTransaction, 0,
-                                     create.c_str(), static_cast<unsigned short>(dialect), nullptr),
+                                     statement.c_str(), static_cast<unsigned short>(dialect),
+                                     nullptr),
         "TempDatabase");
-  for (const std::string& sql : setupSql) execute(sql);
+  // Likewise for a server that runs as another user than the test.
+  using std::filesystem::perms;
+  std::filesystem::permissions(m_path, perms::owner_read | perms::owner_write | perms::group_read |
+                                           perms::group_write | perms::others_read |
+                                           perms::others_write);
 }
 
 TempDatabase::~TempDatabase() {

@@ -33,6 +33,8 @@ class TempDatabase {
   std::vector<std::string> queryColumn(std::string_view sql);
 
  private:
+  void create(int dialect);
+
   std::string m_directory;
   std::string m_path;
   int m_dialect;
