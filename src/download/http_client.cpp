@@ -71,8 +71,12 @@ THttpClient::THttpClient(std::unique_ptr<Connector> connector)
 THttpClient::~THttpClient() = default;
 
 void THttpClient::Get(const std::string& AURL, ByteSink& AResponseContent) {
+  const TUrl url = TUrl::split(AURL);
+  const std::string port = url.effectivePort();
+  // Sending the request in clear text to an https server would leak it and fail anyway.
+  if (url.isHttps()) throw common::Error("HTTPS is not supported: this client has no TLS.");
   try {
-    getOnce(AURL, AResponseContent);
+    exchange(url, port, AResponseContent);
   } catch (const EHttpProtocolError&) {
     throw;
   } catch (...) {
@@ -82,12 +86,7 @@ void THttpClient::Get(const std::string& AURL, ByteSink& AResponseContent) {
   }
 }
 
-void THttpClient::getOnce(const std::string& url, ByteSink& sink) {
-  const TUrl parts = TUrl::split(url);
-  const std::string port = parts.effectivePort();
-  // Sending the request in clear text to an https server would leak it and fail anyway.
-  if (parts.isHttps()) throw common::Error("HTTPS is not supported: this client has no TLS.");
-
+void THttpClient::exchange(const TUrl& parts, const std::string& port, ByteSink& sink) {
   const CookieRequest cookieRequest{parts.host, parts.path + parts.document, parts.isHttps()};
   std::string head = "GET " + asciiForWire(parts.requestTarget()) + " HTTP/1.1\r\n";
   head += "Host: " + asciiForWire(parts.hostHeader()) + "\r\n";

@@ -11,6 +11,7 @@ namespace netupdate::download {
 class Connection;
 class Connector;
 class CookieStore;
+struct TUrl;
 
 // A plain-HTTP/1.1 GET client. One request per Get, no redirects followed,
 // no credentials, no compression, no proxy, no TLS. Cookies and one idle
@@ -43,7 +44,7 @@ class THttpClient {
   const CookieStore& cookies() const { return *m_cookies; }
 
  private:
-  void getOnce(const std::string& url, ByteSink& sink);
+  void exchange(const TUrl& url, const std::string& port, ByteSink& sink);
 
   std::unique_ptr<Connector> m_connector;
   std::unique_ptr<CookieStore> m_cookies;

@@ -305,6 +305,15 @@ TEST(HttpClient, ConnectionClosedByPeerIsNotReused) {
   EXPECT_EQ(served, 2);
 }
 
+TEST(HttpClient, BadAddressLeavesTheKeptConnectionAlone) {
+  TestServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx"));
+  THttpClient client;
+  EXPECT_TRUE(fetch(client, server.url("/")).succeeded);
+  EXPECT_EQ(fetch(client, "gopher://127.0.0.1/").message, "Unknown Protocol");
+  EXPECT_TRUE(fetch(client, server.url("/")).succeeded);
+  EXPECT_EQ(server.connectionCount(), 1);
+}
+
 TEST(HttpClient, OtherPortGetsItsOwnConnection) {
   TestServer first(answer("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n1"));
   TestServer second(answer("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n2"));
