@@ -1,12 +1,126 @@
+#include <sys/stat.h>
+
+#include <array>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "cli/commands.h"
+#include "common/format_settings.h"
+#include "common/prices.h"
+#include "parse/feldolgoz.h"
 
 namespace netupdate::cli {
 
-int parseCommand(const std::vector<std::string>&) {
-  std::fputs("netupdate-cli: parse is not built yet\n", stderr);
+namespace {
+
+constexpr int kIoFailure = 2;
+
+long whole(float price) {
+  return std::lround(price);
+}
+
+// Month and fuel names carry accented letters; widths count characters, not bytes.
+std::size_t characters(const std::string& text) {
+  std::size_t count = 0;
+  for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+std::string padRight(const std::string& text, std::size_t width) {
+  const std::size_t chars = characters(text);
+  return chars < width ? text + std::string(width - chars, ' ') : text;
+}
+
+std::string padLeft(const std::string& text, std::size_t width) {
+  const std::size_t chars = characters(text);
+  return chars < width ? std::string(width - chars, ' ') + text : text;
+}
+
+void printTable(const common::THaviArak& haviarak) {
+  constexpr std::size_t kMonthWidth = 11;
+  constexpr std::array<std::size_t, 4> kPriceWidths = {14, 9, 9, 13};
+  const std::array<std::string, 4> headings = {"Benzin ESZ-95", "Gázolaj", "Keverék",
+                                               "LPG autógáz"};
+  std::string out = padRight("Hónap", kMonthWidth);
+  for (std::size_t i = 0; i < headings.size(); ++i) out += padLeft(headings[i], kPriceWidths[i]);
+  out += '\n';
+  for (int month = 1; month <= 12; ++month) {
+    const common::THaviAr& row = haviarak[month];
+    // The page's column order, which is also the order of the headings.
+    const std::array<float, 4> prices = {row.esz95, row.gazolaj, row.keverek, row.lpg};
+    out += padRight(common::formatSettings().longMonthNames[static_cast<std::size_t>(month - 1)],
+                    kMonthWidth);
+    for (std::size_t i = 0; i < prices.size(); ++i) {
+      out += padLeft(std::to_string(whole(prices[i])), kPriceWidths[i]);
+    }
+    out += '\n';
+  }
+  std::fputs(out.c_str(), stdout);
+}
+
+void printJson(const common::THaviArak& haviarak) {
+  std::string out = "{\"months\":[";
+  for (int month = 1; month <= 12; ++month) {
+    const common::THaviAr& row = haviarak[month];
+    if (month > 1) out += ',';
+    out += "{\"month\":" + std::to_string(month) +
+           ",\"esz95\":" + std::to_string(whole(row.esz95)) +
+           ",\"gazolaj\":" + std::to_string(whole(row.gazolaj)) +
+           ",\"keverek\":" + std::to_string(whole(row.keverek)) +
+           ",\"lpg\":" + std::to_string(whole(row.lpg)) + "}";
+  }
+  out += "]}\n";
+  std::fputs(out.c_str(), stdout);
+}
+
+int usage(const char* problem) {
+  std::fprintf(stderr, "netupdate-cli parse: %s\nusage: netupdate-cli parse FILE [--json]\n",
+               problem);
   return kUsageError;
+}
+
+}  // namespace
+
+int parseCommand(const std::vector<std::string>& args) {
+  bool json = false;
+  std::string file;
+  bool haveFile = false;
+  for (const std::string& arg : args) {
+    if (arg == "--json") {
+      json = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return usage(("unknown option " + arg).c_str());
+    } else if (haveFile) {
+      return usage("only one FILE may be given");
+    } else {
+      file = arg;
+      haveFile = true;
+    }
+  }
+  if (!haveFile) return usage("FILE is missing");
+
+  try {
+    // The parser passes over a missing page or a folder in silence, as the
+    // run needs; someone who names a file here wants to hear that it is not
+    // there rather than see a table of zeros.
+    struct stat status {};
+    if (::stat(file.c_str(), &status) != 0) throw parse::EInOutError::fromErrno(errno, file);
+    if (S_ISDIR(status.st_mode)) throw parse::EInOutError::fromErrno(EISDIR, file);
+
+    common::THaviArak haviarak;
+    parse::Feldolgoz(file, haviarak);
+    if (json) {
+      printJson(haviarak);
+    } else {
+      printTable(haviarak);
+    }
+  } catch (const parse::EInOutError& error) {
+    std::fprintf(stderr, "netupdate-cli parse: %s: %s\n", file.c_str(), error.what());
+    return kIoFailure;
+  }
+  return 0;
 }
 
 }  // namespace netupdate::cli

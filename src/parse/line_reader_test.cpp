@@ -66,6 +66,52 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"0x1A is an ordinary byte", "a\x1A\n\x1A\nb", {"a\x1A", "\x1A", "b"}},
         LineCase{"NUL is an ordinary byte", std::string("a\0b\n", 4), {std::string("a\0b", 3)}}));
 
+struct LimitCase {
+  const char* name;
+  std::string input;
+  std::size_t limit;
+  std::vector<std::string> lines;  // "<cut>" for a line passed over
+};
+
+void PrintTo(const LimitCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class LineLimitTest : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(LineLimitTest, LongerLinesArePassedOverWhole) {
+  const LimitCase& c = GetParam();
+  for (std::size_t block = 1; block <= c.input.size() + 1; ++block) {
+    LineReader reader(stringSource(c.input, block), block);
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (reader.next(line, c.limit)) {
+      lines.emplace_back(reader.lastLineCut() ? "<cut>" : std::string(line));
+    }
+    EXPECT_EQ(lines, c.lines) << "block size " << block;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, LineLimitTest,
+    ::testing::Values(
+        LimitCase{"at the limit", "abcd\nabcde\n", 4, {"abcd", "<cut>"}},
+        LimitCase{"CR LF does not count", "abcd\r\nabcde\r\nab", 4, {"abcd", "<cut>", "ab"}},
+        LimitCase{"lone CRs do not count", "a\rb\rc\rd\r\n", 4, {"abcd"}},
+        LimitCase{"cut last line without line end", "ab\nabcdefgh", 4, {"ab", "<cut>"}},
+        LimitCase{"no limit", "abcdefgh\n", std::string_view::npos, {"abcdefgh"}}));
+
+TEST(LineReaderTest, LinesPassedOverAreNotHeld) {
+  const std::string input = std::string(1 << 20, 'x') + "\nshort\n";
+  LineReader reader(stringSource(input, 4096), 4096);
+  std::string_view line;
+  ASSERT_TRUE(reader.next(line, 36));
+  EXPECT_TRUE(reader.lastLineCut());
+  ASSERT_TRUE(reader.next(line, 36));
+  EXPECT_EQ(line, "short");
+  EXPECT_EQ(reader.capacity(), LineReader::kBlocksHeld * 4096);
+}
+
 TEST(LineReaderTest, HoldsNoMoreThanTheLongestLine) {
   const std::string longLine(1 << 20, 'x');
   std::string input;
@@ -78,14 +124,13 @@ TEST(LineReaderTest, HoldsNoMoreThanTheLongestLine) {
   std::size_t longest = 0;
   while (reader.next(line)) longest = std::max(longest, line.size());
   EXPECT_EQ(longest, longLine.size());
-  // Doubling may leave up to twice the line plus one block.
-  EXPECT_LE(reader.capacity(), 2 * longLine.size() + 2 * 4096);
+  // Doubling may leave up to twice the line plus a block.
+  EXPECT_LE(reader.capacity(), 2 * (longLine.size() + 4096));
 
   LineReader shortOnly(
       stringSource(input.substr(0, 64 * 20) + input.substr(input.size() - 20000 * 20), 4096), 4096);
   allLines(shortOnly);
-  // A block read always gets a whole block of room beside the partial line.
-  EXPECT_LE(shortOnly.capacity(), 2 * 4096U);
+  EXPECT_EQ(shortOnly.capacity(), LineReader::kBlocksHeld * 4096);
 }
 
 // Whichever read fails, the failure reaches the caller, the lines before it

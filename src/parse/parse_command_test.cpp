@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -10,7 +11,7 @@
 
 namespace {
 
-struct Run {
+struct CliRun {
   int status = -1;
   std::string out;
   std::string err;
@@ -22,12 +23,12 @@ std::string slurp(const std::string& path) {
 }
 
 // Runs the real tool with its output captured in files beside the test.
-Run runCli(const std::vector<std::string>& args) {
+CliRun runCli(const std::vector<std::string>& args) {
   char outName[] = "/tmp/parse_command_out.XXXXXX";
   char errName[] = "/tmp/parse_command_err.XXXXXX";
   const int outFd = ::mkstemp(outName);
   const int errFd = ::mkstemp(errName);
-  Run run;
+  CliRun run;
   const pid_t child = ::fork();
   if (child == 0) {
     ::dup2(outFd, 1);
@@ -56,7 +57,7 @@ Run runCli(const std::vector<std::string>& args) {
 const std::string kSample = NETUPDATE_TESTDATA_DIR "/2018_uzemanyagarak.html";
 
 TEST(ParseCommandTest, JsonHoldsAllTwelveMonthsOnOneLine) {
-  const Run run = runCli({"parse", kSample, "--json"});
+  const CliRun run = runCli({"parse", kSample, "--json"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out,
@@ -77,13 +78,13 @@ TEST(ParseCommandTest, JsonHoldsAllTwelveMonthsOnOneLine) {
 }
 
 TEST(ParseCommandTest, TableNamesEveryMonthWithItsPrices) {
-  const Run run = runCli({"parse", kSample});
+  const CliRun run = runCli({"parse", kSample});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("Benzin ESZ-95"), std::string::npos);
-  EXPECT_NE(run.out.find("Január             366      379      388          241\n"),
+  EXPECT_NE(run.out.find("Január                366      379      388          241\n"),
             std::string::npos)
       << run.out;
-  EXPECT_NE(run.out.find("Október            398      409      417          257\n"),
+  EXPECT_NE(run.out.find("Október               398      409      417          257\n"),
             std::string::npos)
       << run.out;
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 13);
@@ -104,7 +105,7 @@ TEST(ParseCommandTest, ExitStatusAndMessages) {
       {{"parse", NETUPDATE_TESTDATA_DIR}, 2, "File access denied"},
   };
   for (const auto& c : cases) {
-    const Run run = runCli(c.args);
+    const CliRun run = runCli(c.args);
     EXPECT_EQ(run.status, c.status) << c.args.back();
     EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "") << c.args.back();

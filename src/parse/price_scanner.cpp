@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "parse/month_names.h"
+#include "parse/line_facts.h"
 
 namespace netupdate::parse {
 
@@ -14,17 +14,13 @@ constexpr std::string_view kTableEnd = "</div>";
 // fixed text, it does not move with the price year.
 constexpr std::string_view kPreviousYearHeading =
     "<p align=\"center\">&nbsp;<strong> 2017. &eacute;v</strong><strong></strong>";
-constexpr std::string_view kCellOpener = "<p>";
 constexpr std::string_view kCentredCellOpener = "</td><td align=\"center\"";
-constexpr std::string_view kCellCloser = "/p>";
-// The page's cell class; its 9 is not a digit of a price.
-constexpr std::string_view kStyleClass = "style9";
-
-bool contains(std::string_view text, std::string_view part) {
-  return ::memmem(text.data(), text.size(), part.data(), part.size()) != nullptr;
-}
 
 }  // namespace
+
+std::size_t PriceScanner::lineLimit() const {
+  return m_section == Section::searching ? kTableStart.size() : std::string_view::npos;
+}
 
 void PriceScanner::line(std::string_view text) {
   switch (m_section) {
@@ -41,56 +37,42 @@ void PriceScanner::line(std::string_view text) {
     m_section = Section::finished;
     return;
   }
-  if (!m_inCell && (contains(text, kCellOpener) || contains(text, kCentredCellOpener))) {
+  const LineFacts facts = lineFacts(text);
+  if (!m_inCell && (facts.cellOpener || text.find(kCentredCellOpener) != std::string_view::npos)) {
     m_inCell = true;
   }
-  if (m_inCell) examine(text);
-  if (contains(text, kCellCloser)) m_inCell = false;
+  if (m_inCell) examine(facts);
+  if (facts.cellCloser) m_inCell = false;
 }
 
-void PriceScanner::examine(std::string_view text) {
-  if (const int named = highestMonthNamed(text); named != 0) {
-    m_month = named;
+void PriceScanner::examine(const LineFacts& facts) {
+  if (facts.month != 0) {
+    m_month = facts.month;
     // A row with fewer than four prices must not pass its count on: the next
     // month's first price would be filed as that month's LPG price.
     m_count = 0;
   }
   if (m_month == 0) return;
-
-  const char* const data = text.data();
-  const std::size_t size = text.size();
-  int digits = 0;
-  int value = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    const auto digit = static_cast<unsigned>(data[i] - '0');
-    if (digit > 9) continue;
-    // Skipping the 9 of "style9" is the same as replacing the class name by
-    // "s" first: occurrences of it cannot overlap, and the letters replaced
-    // are no digits anyway.
-    if (digit == 9 && i >= kStyleClass.size() - 1 &&
-        std::memcmp(data + i - (kStyleClass.size() - 1), kStyleClass.data(),
-                    kStyleClass.size() - 1) == 0) {
-      continue;
-    }
-    value = value * 10 + static_cast<int>(digit);
-    if (++digits < 3) continue;
+  // Every three digits, joined across whatever stands between them, make the
+  // next price; one or two left over at the line end are dropped.
+  for (int first = 0; first + 3 <= facts.digitCount; first += 3) {
+    const auto* digit = &facts.digits[static_cast<std::size_t>(first)];
     ++m_count;
-    ArTarol(value);
-    digits = 0;
-    value = 0;
+    ArTarol(digit[0] * 100 + digit[1] * 10 + digit[2]);
     if (m_count == 4) {
       m_count = 0;
       m_month = 0;
       return;
     }
   }
-  // One or two digits left over at the line end are dropped.
 }
 
 void scanPage(LineReader& lines, common::THaviArak& haviarak) {
   PriceScanner scanner(haviarak);
   std::string_view line;
-  while (!scanner.finished() && lines.next(line)) scanner.line(line);
+  while (!scanner.finished() && lines.next(line, scanner.lineLimit())) {
+    if (!lines.lastLineCut()) scanner.line(line);
+  }
   lines.drain();
 }
 

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "common/prices.h"
+#include "parse/line_facts.h"
 #include "parse/line_reader.h"
 
 namespace netupdate::parse {
@@ -19,13 +20,17 @@ class PriceScanner {
   // One line of the page, without its line end.
   void line(std::string_view text);
 
+  // The longest line that can still matter: before the table only a line
+  // equal to its start marker does, so longer ones need not be read whole.
+  std::size_t lineLimit() const;
+
   // True once the table has ended: later lines can change nothing.
   bool finished() const { return m_section == Section::finished; }
 
  private:
   enum class Section { searching, inTable, finished };
 
-  void examine(std::string_view text);
+  void examine(const LineFacts& facts);
   void ArTarol(int price);
 
   common::THaviArak& m_haviarak;

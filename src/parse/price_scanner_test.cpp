@@ -316,9 +316,7 @@ TEST(PriceScannerTest, AgreesWithTheLiteralRulesOnRandomPages) {
           return n;
         },
         blockSize);
-    PriceScanner scanner(got);
-    std::string_view line;
-    while (reader.next(line)) scanner.line(line);
+    scanPage(reader, got);
     ASSERT_EQ(got, want) << "page " << page << ":\n" << bytes;
   }
 }
