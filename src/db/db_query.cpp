@@ -160,7 +160,7 @@ bool TDbQuery::Prepared() const {
   return m_statement != nullptr;
 }
 
-void TDbQuery::checkReady() const {
+TDbConnection& TDbQuery::checkReady() const {
   TDbConnection* connection = effectiveConnection();
   if (connection == nullptr || !connection->Connected()) {
     const std::string name = connection != nullptr ? connection->qualifiedName() : qualifiedName();
@@ -169,18 +169,18 @@ void TDbQuery::checkReady() const {
   if (!m_transaction->Active()) {
     throw EDbError(m_transaction->qualifiedName() + " :Transaction is not active.");
   }
+  return *connection;
 }
 
 void TDbQuery::Prepare() {
   if (m_transaction == nullptr)
     throw EDbError("Transaction not assigned for " + qualifiedName() + ".");
-  checkReady();
+  TDbConnection& connection = checkReady();
   if (trimControl(m_processedSql).empty()) {
     throw EDbError("Can't execute , because  query is empty");
   }
   unprepare();
 
-  TDbConnection& connection = *effectiveConnection();
   detail::Attachment& attachment = connection.attachment();
   const detail::ClientLibrary& api = attachment.api();
   auto statement = std::make_unique<detail::Statement>(api);
@@ -206,6 +206,7 @@ void TDbQuery::Prepare() {
     fail();
   }
   statement->type = readInfoInteger(api, info, sizeof info, isc_info_sql_stmt_type);
+  statement->dialect = static_cast<unsigned short>(connection.SQLDialect());
 
   if (statement->output.described() > statement->output.allocated()) {
     statement->output = detail::Xsqlda(statement->output.described());
@@ -310,13 +311,11 @@ void TDbQuery::ExecQuery() {
   checkReady();
   if (isSelect()) closeQuietly();
 
-  TDbConnection& connection = *effectiveConnection();
-  const detail::ClientLibrary& api = connection.attachment().api();
+  const detail::ClientLibrary& api = m_statement->api();
   bindParams();
   detail::Status status;
   if (api.dsql_execute(status.get(), m_transaction->handle().get(), m_statement->get(),
-                       static_cast<unsigned short>(connection.SQLDialect()),
-                       m_statement->input.get()) != 0) {
+                       m_statement->dialect, m_statement->input.get()) != 0) {
     detail::raiseStatus(api, status, qualifiedName());
   }
   if (isSelect()) {
@@ -335,11 +334,9 @@ void TDbQuery::ExecQuery() {
 
 void TDbQuery::Next() {
   if (Eof()) return;
-  const TDbConnection& connection = *effectiveConnection();
-  const detail::ClientLibrary& api = connection.attachment().api();
+  const detail::ClientLibrary& api = m_statement->api();
   detail::Status status;
-  const ISC_STATUS result = api.dsql_fetch(status.get(), m_statement->get(),
-                                           static_cast<unsigned short>(connection.SQLDialect()),
+  const ISC_STATUS result = api.dsql_fetch(status.get(), m_statement->get(), m_statement->dialect,
                                            m_statement->output.get());
   if (result == 100) {
     m_eof = true;
@@ -355,7 +352,7 @@ void TDbQuery::Close() {
   if (!m_open) return;
   m_open = false;
   m_eof = true;
-  const detail::ClientLibrary& api = effectiveConnection()->attachment().api();
+  const detail::ClientLibrary& api = m_statement->api();
   detail::Status status;
   if (api.dsql_free_statement(status.get(), m_statement->get(), DSQL_close) != 0 &&
       status.vector[1] != isc_dsql_cursor_close_err) {

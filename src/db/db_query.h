@@ -89,7 +89,7 @@ class TDbQuery {
   void checkTextChangeAllowed() const;
   void textChanged();
   TDbConnection* effectiveConnection() const;
-  void checkReady() const;
+  TDbConnection& checkReady() const;
   void bindParams();
   bool isSelect() const;
   void unprepare() noexcept;

@@ -78,6 +78,7 @@ class Statement {
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
+  const ClientLibrary& api() const { return *m_api; }
   isc_stmt_handle* get() { return &m_handle; }
   bool allocated() const { return m_handle != 0; }
 
@@ -90,6 +91,8 @@ class Statement {
   ISC_SHORT nullIndicator = -1;
   // The statement type (isc_info_sql_stmt_*).
   int type = 0;
+  // The SQL dialect it was prepared in, passed on to every execute and fetch.
+  unsigned short dialect = 3;
 
  private:
   const ClientLibrary* m_api;
