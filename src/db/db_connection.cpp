@@ -148,6 +148,8 @@ void TDbConnection::connect() {
   // Built before the library is touched: a refused parameter never reaches the server.
   const std::string dpb = buildDpb(m_params);
   const std::string path = common::encodeAnsi(m_dbName);
+  // The client library takes the length as a signed 16-bit number.
+  if (path.size() > 32767) throw EDbError("Database name is longer than 32767 bytes.");
 
   const detail::ClientLibrary& api = detail::ClientLibrary::load(m_libraryNames);
   auto attachment = std::make_unique<detail::Attachment>(api);
