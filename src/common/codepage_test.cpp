@@ -32,9 +32,9 @@ TEST(CodePage, EveryByteDecodesToOneCharacterAndBack) {
 }
 
 TEST(CodePage, UnmappableAndMalformedBecomeQuestionMarks) {
-  EXPECT_EQ(encodeAnsi("a\u4E2Db"), "a?b");     // CJK: not in the code page
-  EXPECT_EQ(encodeAnsi("a\xC3"), "a?");         // truncated sequence
-  EXPECT_EQ(encodeAnsi("\xFF\xFEx"), "??x");    // bytes that never start UTF-8
+  EXPECT_EQ(encodeAnsi("a\u4E2Db"), "a?b");       // CJK: not in the code page
+  EXPECT_EQ(encodeAnsi("a\xC3"), "a?");           // truncated sequence
+  EXPECT_EQ(encodeAnsi("\xFF\xFEx"), "??x");      // bytes that never start UTF-8
   EXPECT_EQ(encodeAnsi("\xE2\x82\xAC"), "\x80");  // the euro sign has a byte of its own
 }
 

@@ -14,9 +14,13 @@ namespace netupdate::common {
 
 namespace {
 
-char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char lower(char c) {
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
-bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool isLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int daysInMonth(int year, int month) {
   static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -211,9 +215,9 @@ std::string formatFloat(std::string_view pattern, double value, const FormatSett
   std::string digits = roundedDigits(value, maxDecimals, integerDigits);
   std::string integerPart =
       integerDigits > 0 ? digits.substr(0, static_cast<std::size_t>(integerDigits)) : "";
-  std::string decimalPart = integerDigits >= 0
-                                ? digits.substr(static_cast<std::size_t>(integerDigits))
-                                : std::string(static_cast<std::size_t>(-integerDigits), '0') + digits;
+  std::string decimalPart =
+      integerDigits >= 0 ? digits.substr(static_cast<std::size_t>(integerDigits))
+                         : std::string(static_cast<std::size_t>(-integerDigits), '0') + digits;
   decimalPart.resize(static_cast<std::size_t>(maxDecimals), '0');
   while (static_cast<int>(decimalPart.size()) > minDecimals && decimalPart.back() == '0') {
     decimalPart.pop_back();
@@ -227,9 +231,8 @@ std::string formatFloat(std::string_view pattern, double value, const FormatSett
       integerPart.insert(static_cast<std::size_t>(i), 1, settings.thousandSeparator);
     }
   }
-  const bool isZero =
-      integerPart.find_first_not_of("0,") == std::string::npos &&
-      decimalPart.find_first_not_of('0') == std::string::npos;
+  const bool isZero = integerPart.find_first_not_of("0,") == std::string::npos &&
+                      decimalPart.find_first_not_of('0') == std::string::npos;
   std::string out = prefix;
   if (value < 0 && !isZero) out += '-';
   out += integerPart;

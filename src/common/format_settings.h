@@ -37,12 +37,11 @@ struct FormatSettings {
   std::string timePMString = "du";
   std::string shortTimeFormat = "hh:mm";
   std::string longTimeFormat = "hh:mm:ss";
-  std::array<std::string, 12> shortMonthNames = {"jan.",  "febr.",  "márc.", "ápr.",
-                                                 "máj.",  "jún.",   "júl.",  "aug.",
-                                                 "szept.", "okt.",  "nov.",  "dec."};
-  std::array<std::string, 12> longMonthNames = {
-      "Január", "Február", "Március",    "Április", "Május",    "Június",
-      "Július", "Augusztus", "Szeptember", "Október", "November", "December"};
+  std::array<std::string, 12> shortMonthNames = {"jan.", "febr.", "márc.",  "ápr.", "máj.", "jún.",
+                                                 "júl.", "aug.",  "szept.", "okt.", "nov.", "dec."};
+  std::array<std::string, 12> longMonthNames = {"Január",     "Február", "Március",  "Április",
+                                                "Május",      "Június",  "Július",   "Augusztus",
+                                                "Szeptember", "Október", "November", "December"};
   // Sunday first.
   std::array<std::string, 7> shortDayNames = {"vasárnap", "hétfő",  "kedd",   "szerda",
                                               "csüt.",    "péntek", "szombat"};
