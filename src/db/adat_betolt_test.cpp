@@ -288,7 +288,6 @@ const ConnectFailure kConnectFailures[] = {
     {"MissingFile", Route::Embedded, [](ConnectionValues& v) { v.adatbazis += ".missing"; }},
     {"EmptyName", Route::Embedded, [](ConnectionValues& v) { v.adatbazis.clear(); }},
     {"WrongPassword", Route::Server, [](ConnectionValues& v) { v.password = "not-the-password"; }},
-    {"UnknownUser", Route::Server, [](ConnectionValues& v) { v.username = "NOBODY_HERE"; }},
     {"UnreachableServer", Route::Server,
      [](ConnectionValues& v) {
        v.adatbazis = "127.0.0.1/" + std::to_string(testsupport::closedLoopbackPort()) + ":" +
