@@ -121,6 +121,11 @@ TEST_F(FeldolgozTest, UnresolvableNamesAreInvalidFileNames) {
 // Running as root, permissions cannot refuse anything; the descriptor limit
 // can: with every descriptor below it taken, the open fails.
 TEST_F(FeldolgozTest, TooManyOpenFiles) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer runtime opens descriptors of its own while it checks the
+  // error object, and reports a false fault when there are none left.
+  GTEST_SKIP() << "needs free descriptors under the sanitizers";
+#endif
   const std::string page = write("page.html", "<p>x</p>\n");
   rlimit saved{};
   ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
