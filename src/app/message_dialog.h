@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "common/user_interface.h"
+
+class QLabel;
+class QPushButton;
+
+namespace netupdate::app {
+
+enum class MessageKind { Error, Confirmation };
+
+// The program's own modal message dialog: the stages' errors and the Yes/No
+// question. Centred on the screen; the text wraps at half the screen's width.
+class MessageDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  MessageDialog(MessageKind kind, const QString& message, QWidget* parent = nullptr);
+
+  // Cancel until a button or key answers: the close box leaves it so.
+  common::DialogResult answer() const { return m_answer; }
+
+  QLabel* messageLabel() const { return m_text; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  QPushButton* addButton(const QString& text, common::DialogResult answer);
+  void finish(common::DialogResult answer);
+
+  common::DialogResult m_escapeAnswer;
+  common::DialogResult m_answer = common::DialogResult::Cancel;
+  QLabel* m_text = nullptr;
+};
+
+// CR, LF and CR LF each become exactly one line break.
+QString normaliseLineBreaks(const QString& text);
+
+common::DialogResult showMessageDialog(MessageKind kind, const std::string& message);
+
+// The toolkit's standard message box, captioned with the application title.
+void showUnhandledError(QWidget* parent, const std::string& message);
+
+// What the stages see of the window: real dialogs, and a close request the
+// window carries out once control is back in its event loop.
+class DialogUserInterface : public common::UserInterface {
+ public:
+  explicit DialogUserInterface(std::function<void()> onCloseRequest)
+      : m_onCloseRequest(std::move(onCloseRequest)) {}
+
+  void showError(const std::string& message) override;
+  common::DialogResult confirm(const std::string& message) override;
+  void requestClose() override { m_onCloseRequest(); }
+
+ private:
+  std::function<void()> m_onCloseRequest;
+};
+
+}  // namespace netupdate::app
