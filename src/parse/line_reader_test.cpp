@@ -2,21 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace netupdate::parse {
 namespace {
 
-// Serves text in reads of at most chunk bytes; the read numbered failAt
-// (counting from 1) throws instead, as a failing disk would.
-LineReader::Source stringSource(const std::string& text, std::size_t chunk = 1 << 20,
-                                int failAt = 0) {
+// Serves text in reads of at most chunk bytes.
+LineReader::Source stringSource(const std::string& text, std::size_t chunk = 1 << 20) {
   auto offset = std::make_shared<std::size_t>(0);
-  auto reads = std::make_shared<int>(0);
   return [=](char* data, std::size_t size) {
-    if (++*reads == failAt) throw std::runtime_error("read failed");
     const std::size_t n = std::min({size, chunk, text.size() - *offset});
     text.copy(data, n, *offset);
     *offset += n;
@@ -131,30 +127,6 @@ TEST(LineReaderTest, HoldsNoMoreThanTheLongestLine) {
       stringSource(input.substr(0, 64 * 20) + input.substr(input.size() - 20000 * 20), 4096), 4096);
   allLines(shortOnly);
   EXPECT_EQ(shortOnly.capacity(), LineReader::kBlocksHeld * 4096);
-}
-
-// Whichever read fails, the failure reaches the caller, the lines before it
-// were handed out intact, and nothing after it is.
-TEST(LineReaderTest, ReadFailureAtEveryPointPassesThrough) {
-  const std::string input = "first\r\nsecond\nthird line\n";
-  for (int failAt = 1; failAt <= 30; ++failAt) {
-    LineReader reader(stringSource(input, 3, failAt), 3);
-    std::vector<std::string> seen;
-    bool failed = false;
-    try {
-      std::string_view line;
-      while (reader.next(line)) seen.emplace_back(line);
-      reader.drain();
-    } catch (const std::runtime_error&) {
-      failed = true;
-    }
-    const std::vector<std::string> all = {"first", "second", "third line"};
-    ASSERT_LE(seen.size(), all.size());
-    EXPECT_EQ(seen,
-              std::vector<std::string>(all.begin(), all.begin() + static_cast<long>(seen.size())));
-    // 25 bytes in reads of 3 take 9 reads with data and one that finds the end.
-    EXPECT_EQ(failed, failAt <= 10) << "fail at read " << failAt;
-  }
 }
 
 }  // namespace

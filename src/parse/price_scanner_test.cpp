@@ -246,17 +246,6 @@ TEST(PriceScannerTest, CellsTheTableLacksKeepTheirValues) {
   for (int month = 2; month <= 12; ++month) EXPECT_EQ(after[month], prices(1, 2, 3, 4));
 }
 
-TEST(PriceScannerTest, FinishedOnlyAfterTheTableEnds) {
-  THaviArak haviarak;
-  PriceScanner scanner(haviarak);
-  for (const char* line : {"</div>", "<div class=\"CikkArticleTableBorder\">", "<p>x</p>"}) {
-    scanner.line(line);
-    EXPECT_FALSE(scanner.finished()) << line;
-  }
-  scanner.line("</div>");
-  EXPECT_TRUE(scanner.finished());
-}
-
 // Random pages built from the pieces the rules care about, read by the
 // optimised path (blocks, line splitting, anchored month search) and by the
 // literal transcription of the rules; the two must agree everywhere.
