@@ -175,6 +175,16 @@ INSTANTIATE_TEST_SUITE_P(
             false, kBody}),
     [](const auto& param) { return std::string(param.param.name); });
 
+TEST(Request, HeadGoesOutInOneWrite) {
+  Records records;
+  EXPECT_TRUE(fetchScripted({MemoryScript{"HTTP/1.1 204 No Content\r\n\r\n"}}, &records).succeeded);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->writes, 1);
+  EXPECT_EQ(records[0]->written,
+            "GET /page.html HTTP/1.1\r\nHost: example.org\r\nAccept: text/html, */*\r\n"
+            "User-Agent: Mozilla/3.0 (compatible; netupdate)\r\n\r\n");
+}
+
 TEST(FailMatrix, FailedRequestWriteIsReported) {
   MemoryScript script{"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"};
   script.failAtWrite = 1;
