@@ -380,17 +380,20 @@ void MainFrmTest::runNotRepeatedWhenFocusReturns() {
 
 void MainFrmTest::normalRunCannotBeInterrupted() {
   create(kFourArguments);
-  m_stages->download = [this](RunState&, common::UserInterface&) {
+  bool stayedOpen = false;
+  m_stages->download = [this, &stayedOpen](RunState&, common::UserInterface&) {
     // A person's Esc, Alt+F4, window-manager close and a stray click, all
     // while the download blocks the window.
     QTest::keyClick(m_window->Button1, Qt::Key_Escape);
     QTest::keyClick(m_window->Button1, Qt::Key_F4, Qt::AltModifier);
     m_window->windowHandle()->close();
     QTest::mouseClick(m_window->Button3, Qt::LeftButton);
+    stayedOpen = m_window->isVisible() && !m_closed;
     return true;
   };
   start();
   QTRY_VERIFY(m_closed);
+  QVERIFY(stayedOpen);
   QCOMPARE(m_log->size(), 5u);
   QCOMPARE(m_window->exitCode(), 1);
 }
