@@ -4,7 +4,7 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   target_compile_options(netupdate_warnings INTERFACE
     -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion -Wshadow
     -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Wunused -Woverloaded-virtual
-    -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
+    -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
   if(NETUPDATE_WERROR)
     target_compile_options(netupdate_warnings INTERFACE -Werror)
   endif()
