@@ -69,8 +69,6 @@ def check_equal(actual, expected, what):
     check(actual == expected, f"{what}:\n  actual:   {actual!r}\n  expected: {expected!r}")
 
 
-
-
 class Site:
     """The sample page at NAV's path, served by Python's HTTP server."""
 
@@ -177,8 +175,6 @@ def nav_row(uzaid, month):
 
 def all_nav_rows():
     return [nav_row(uzaid, month) for uzaid in DEMO_FUELS for month in range(1, 13)]
-
-
 
 
 class Netupdate:
@@ -302,8 +298,6 @@ def question(category, date, stored, nav):
 def start(program, shots, work, db, link, args=None):
     """netupdate as the host application starts it, on a local database."""
     return Netupdate(program, shots, args or [db.path, "SYSDBA", "masterkey"], work, link)
-
-
 
 
 def case_success(program, shots, work):
@@ -443,6 +437,40 @@ def case_page_file_uncreatable(program, shots, work):
     check_equal(db.rows(), sorted(DEMO_ROWS), "rows")
 
 
+def case_developer_download(program, shots, work):
+    """Developer mode: the first button downloads the page and nothing else
+    runs; the page file stays when the window is closed."""
+    open(os.path.join(work, "debugfq.txt"), "w").close()
+    site = Site(os.path.join(work, "site"))
+    run = Netupdate(program, shots, [], work, site.url)
+    with open(SAMPLE_PAGE, "rb") as sample:
+        page = sample.read()
+    try:
+        window = run.find_window(WINDOW_CAPTION)
+        # The first button has the focus once the window is active.
+        run.press(window, "space")
+        deadline = time.monotonic() + TIMEOUT
+        while not (run.page_files() and file_bytes(work, run.page_files()[0]) == page):
+            check(time.monotonic() < deadline, "the page never arrived in the page file")
+            time.sleep(0.05)
+        subprocess.run(["import", "-window", window,
+                        os.path.join(shots, "developer-after-download.png")], check=True)
+        run.press(window, "Escape")
+        code = run.exit_code()
+    finally:
+        run.kill()
+        site.close()
+    check_equal(code, 0, "exit code")
+    check_equal(site.requests, [f"GET {PAGE_PATH} HTTP/1.1"], "requests")
+    check(re.fullmatch(r"\d{4}_\d\d_\d\d\.html", run.page_files()[0]) is not None,
+          f"page file name {run.page_files()}")
+
+
+def file_bytes(directory, name):
+    with open(os.path.join(directory, name), "rb") as file:
+        return file.read()
+
+
 CASES = {
     "success": case_success,
     "differing-yes": lambda p, s, w: case_differing(p, s, w, "Return", True),
@@ -452,6 +480,7 @@ CASES = {
     "host-not-found": case_host_not_found,
     "wrong-password": case_wrong_password,
     "page-file-uncreatable": case_page_file_uncreatable,
+    "developer-download": case_developer_download,
 }
 
 
