@@ -6,7 +6,7 @@ texts of the dialogs are read through the accessibility interface, as a
 screen reader reads them.
 
 Usage: full_run.py NETUPDATE SCREENSHOT_DIR CASE   (cases: see CASES below)
-Needs an X display and a D-Bus session (run-with-display under dbus-run-session).
+It brings its own virtual display and D-Bus session.
 """
 
 import functools
@@ -484,7 +484,21 @@ CASES = {
 }
 
 
+def in_own_session():
+    """Runs this script again on a display and a D-Bus session of its own.
+    The accessibility bus puts its socket under XDG_RUNTIME_DIR (or the home
+    directory without one), so each run gets its own directory: cases running
+    side by side would otherwise talk to each other's bus."""
+    with tempfile.TemporaryDirectory(prefix="netupdate-full-run-xdg.") as runtime:
+        env = dict(os.environ, XDG_RUNTIME_DIR=runtime, NETUPDATE_FULL_RUN_SESSION="1")
+        return subprocess.run(
+            ["dbus-run-session", "--", os.path.join(ROOT, "tests", "run-with-display"),
+             sys.executable, os.path.realpath(__file__), *sys.argv[1:]], env=env).returncode
+
+
 def main():
+    if not os.environ.get("NETUPDATE_FULL_RUN_SESSION"):
+        return in_own_session()
     program, shots, name = os.path.realpath(sys.argv[1]), sys.argv[2], sys.argv[3]
     shots = os.path.join(shots, name)
     os.makedirs(shots, exist_ok=True)
