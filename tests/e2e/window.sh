@@ -20,7 +20,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Waits at most 30 s for a window of the process with this exact title.
 find_window() {
-  timeout 30 xdotool search --sync --onlyvisible --pid "$pid" --name "^$1\$" | head -n1 ||
+  timeout 30 xdotool search --sync --all --onlyvisible --pid "$pid" --name "^$1\$" | head -n1 ||
     fail "no window \"$1\" appeared"
 }
 
@@ -45,7 +45,7 @@ no-arguments)
   dialog=$(find_window Error)
   property "$dialog" WM_NAME | grep -q '"Error"' || fail "dialog caption"
   # The window itself is not shown until the dialog is answered.
-  if xdotool search --onlyvisible --pid "$pid" --name 'NAV üzemanyagár letöltő' >/dev/null; then
+  if xdotool search --all --onlyvisible --pid "$pid" --name 'NAV üzemanyagár letöltő' >/dev/null; then
     fail "main window visible behind the start-up dialog"
   fi
   import -window "$dialog" "$shots/start-up-error.png"
