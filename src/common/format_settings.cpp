@@ -8,15 +8,12 @@
 #include <cstring>
 #include <string>
 
+#include "common/ascii.h"
 #include "common/error.h"
 
 namespace netupdate::common {
 
 namespace {
-
-char lower(char c) {
-  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
 
 bool isLeapYear(int year) {
   return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -106,13 +103,13 @@ std::string formatDate(std::string_view pattern, const Date& date, const FormatS
   std::string out;
   std::size_t pos = 0;
   while (pos < pattern.size()) {
-    const char letter = lower(pattern[pos]);
+    const char letter = lowerAscii(pattern[pos]);
     if (letter != 'y' && letter != 'm' && letter != 'd') {
       out += pattern[pos++];
       continue;
     }
     std::size_t run = 1;
-    while (pos + run < pattern.size() && lower(pattern[pos + run]) == letter) ++run;
+    while (pos + run < pattern.size() && lowerAscii(pattern[pos + run]) == letter) ++run;
     pos += run;
     if (letter == 'y') {
       if (run >= 3) {
@@ -172,7 +169,7 @@ Date parseDate(std::string_view text, const FormatSettings& settings) {
   int index = 0;
   bool seen[3] = {false, false, false};
   for (char c : settings.shortDateFormat) {
-    const char letter = lower(c);
+    const char letter = lowerAscii(c);
     const int slot = letter == 'y' ? 0 : letter == 'm' ? 1 : letter == 'd' ? 2 : -1;
     if (slot < 0 || seen[slot]) continue;
     seen[slot] = true;

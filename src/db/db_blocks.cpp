@@ -135,7 +135,7 @@ ParsedSql parseSqlParams(std::string_view sql) {
       while (end < sql.size() && isIdentifierChar(sql[end])) ++end;
       const std::string_view name = sql.substr(i + 1, end - i - 1);
       std::size_t index = 0;
-      while (index < parsed.names.size() && !equalsIgnoreCase(parsed.names[index], name)) ++index;
+      while (index < parsed.names.size() && !equalsIgnoringCase(parsed.names[index], name)) ++index;
       if (index == parsed.names.size()) parsed.names.emplace_back(name);
       parsed.slots.push_back(index);
       parsed.text += '?';

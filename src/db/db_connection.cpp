@@ -103,7 +103,7 @@ void TDbConnection::setDBName(std::string_view name) {
 void TDbConnection::setParam(std::string_view name, std::string_view value) {
   checkClosed();
   const auto found = std::find_if(m_params.begin(), m_params.end(), [&](const auto& param) {
-    return equalsIgnoreCase(param.name, name);
+    return equalsIgnoringCase(param.name, name);
   });
   if (value.empty()) {
     if (found != m_params.end()) m_params.erase(found);
@@ -116,7 +116,7 @@ void TDbConnection::setParam(std::string_view name, std::string_view value) {
 
 std::string TDbConnection::Param(std::string_view name) const {
   for (const TDbConnectParam& param : m_params) {
-    if (equalsIgnoreCase(param.name, name)) return param.value;
+    if (equalsIgnoringCase(param.name, name)) return param.value;
   }
   return {};
 }

@@ -140,7 +140,7 @@ TDbValue& TDbQuery::Params(int index) {
 
 TDbValue& TDbQuery::ParamByName(std::string_view name) {
   for (TDbValue& param : m_params) {
-    if (equalsIgnoreCase(param.Name(), name)) return param;
+    if (equalsIgnoringCase(param.Name(), name)) return param;
   }
   throw EDbError("Parameter \"" + std::string(name) + "\" does not exist in " + qualifiedName());
 }
@@ -151,7 +151,7 @@ const TDbValue& TDbQuery::Fields(int index) const {
 
 const TDbValue& TDbQuery::FieldByName(std::string_view name) const {
   for (const TDbValue& field : m_fields) {
-    if (equalsIgnoreCase(field.Name(), name)) return field;
+    if (equalsIgnoringCase(field.Name(), name)) return field;
   }
   throw EDbError("Field \"" + std::string(name) + "\" not found.");
 }

@@ -3,10 +3,12 @@
 #include <string>
 #include <string_view>
 
+#include "common/ascii.h"
+
 namespace netupdate::db {
 
 // Names of items, parameters and columns compare without regard to a-z case.
-bool equalsIgnoreCase(std::string_view a, std::string_view b);
+using common::equalsIgnoringCase;
 
 // Strips blanks and control characters (bytes up to 0x20) at both ends.
 std::string trimControl(std::string_view text);
@@ -15,11 +17,11 @@ std::string trimControl(std::string_view text);
 template <typename Table>
 const typename Table::value_type* findName(const Table& table, std::string_view name,
                                            std::string_view prefix) {
-  if (name.size() >= prefix.size() && equalsIgnoreCase(name.substr(0, prefix.size()), prefix)) {
+  if (name.size() >= prefix.size() && equalsIgnoringCase(name.substr(0, prefix.size()), prefix)) {
     name.remove_prefix(prefix.size());
   }
   for (const auto& entry : table) {
-    if (equalsIgnoreCase(entry.first, name)) return &entry;
+    if (equalsIgnoringCase(entry.first, name)) return &entry;
   }
   return nullptr;
 }

@@ -8,10 +8,6 @@ namespace netupdate::download {
 
 namespace {
 
-char lowerChar(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool isBlank(char c) {
   return static_cast<unsigned char>(c) <= ' ';
 }
@@ -31,18 +27,6 @@ std::string_view trimBlanks(std::string_view text) {
   while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-bool equalsIgnoringCase(std::string_view left, std::string_view right) {
-  return left.size() == right.size() &&
-         std::equal(left.begin(), left.end(), right.begin(),
-                    [](char a, char b) { return lowerChar(a) == lowerChar(b); });
-}
-
-std::string lowerAscii(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(), lowerChar);
-  return lower;
 }
 
 std::string decodeHeadLine(std::string_view raw) {

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ascii.h"
+
 namespace netupdate::download {
 
 // One response head as the client keeps it while handling the response.
@@ -40,7 +42,7 @@ std::int32_t statusCodeOf(std::string_view statusLine);
 std::string decodeHeadLine(std::string_view raw);
 
 std::string_view trimBlanks(std::string_view text);
-bool equalsIgnoringCase(std::string_view left, std::string_view right);
-std::string lowerAscii(std::string_view text);
+using common::equalsIgnoringCase;
+using common::lowerAscii;
 
 }  // namespace netupdate::download
