@@ -10,6 +10,7 @@
 #include <QThread>
 #include <exception>
 
+#include "app/platform.h"
 #include "app/shell_rules.h"
 #include "common/error.h"
 

@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "app/dialog_driver.h"
+#include "app/platform.h"
 #include "app/shell_rules.h"
 #include "app/stage_double.h"
 #include "common/error.h"

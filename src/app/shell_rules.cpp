@@ -1,10 +1,10 @@
 #include "app/shell_rules.h"
 
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <system_error>
 
+#include "app/platform.h"
 #include "common/prices.h"
 
 namespace netupdate::app {
@@ -16,7 +16,10 @@ std::string developerDatabasePath() {
 }
 
 std::string pageLink() {
-  const char* replacement = std::getenv(kPageLinkVariable);
+  return pageLink(std::getenv(kPageLinkVariable));
+}
+
+std::string pageLink(const char* replacement) {
   if (replacement != nullptr && *replacement != '\0') return replacement;
   return kPageLink;
 }
@@ -37,29 +40,20 @@ std::string joinServer(const std::string& server, const std::string& adatbazis) 
   return server + ":" + adatbazis;
 }
 
-std::string currentDirectory() {
-  std::error_code error;
-  fs::path path = fs::current_path(error);
-  if (error || path.empty()) return ".";
-  return path.string();
-}
-
-common::Date today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
-}
-
 std::string pageFileName(const std::string& programDir, const common::Date& date) {
-  return programDir + "/" + common::formatDate("YYYY_MM_DD", date) + ".html";
+  return programDir + pathSeparator() + common::formatDate("YYYY_MM_DD", date) + ".html";
+}
+
+fs::path pathFromUtf8(const std::string& text) {
+  return fs::path(std::u8string(text.begin(), text.end()));
 }
 
 void deleteFileIfPresent(const std::string& path) {
+  const fs::path file = pathFromUtf8(path);
   std::error_code error;
-  const fs::file_status status = fs::symlink_status(path, error);
+  const fs::file_status status = fs::symlink_status(file, error);
   if (error || !fs::exists(status) || fs::is_directory(status)) return;
-  fs::remove(path, error);
+  fs::remove(file, error);
 }
 
 std::string unhandledErrorText(std::string_view message) {

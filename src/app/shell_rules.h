@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,9 @@ std::string developerDatabasePath();
 // `link`: kPageLink unless kPageLinkVariable holds a non-empty address.
 std::string pageLink();
 
+// The same choice for a given value of the variable (null when it is unset).
+std::string pageLink(const char* replacement);
+
 // The error text for a command line the host application would never give
 // us, or empty text when the count is enough.
 std::string startUpMessage(int argumentCount);
@@ -43,15 +47,12 @@ bool developerMarkerPresent();
 // keeps its path.
 std::string joinServer(const std::string& server, const std::string& adatbazis);
 
-// The working directory, or "." when the system cannot name it (it has been
-// removed under us): the page file then fails where it is written, with a
-// message, instead of landing in the root directory.
-std::string currentDirectory();
-
-common::Date today();
-
-// Always adds a separator, even after one that ends programDir.
+// Always adds the platform's separator, even after one that ends programDir.
 std::string pageFileName(const std::string& programDir, const common::Date& date);
+
+// Our paths are UTF-8 text on every platform; a narrow path would be read in
+// the ANSI code page on Windows.
+std::filesystem::path pathFromUtf8(const std::string& text);
 
 // A leftover page file goes; a directory of that name, or a failure to
 // delete, is left alone without a word.

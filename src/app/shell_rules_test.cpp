@@ -1,12 +1,15 @@
 #include "app/shell_rules.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+
+#include "app/platform.h"
+#include "app/temp_working_dir.h"
 
 namespace netupdate::app {
 namespace {
@@ -53,41 +56,29 @@ TEST(ShellRules, FixedValues) {
   EXPECT_EQ(joinServer("", "/data/user.fdb"), "/data/user.fdb");
   EXPECT_EQ(joinServer("srv", "/data/user.fdb"), "srv:/data/user.fdb");
   EXPECT_EQ(joinServer("127.0.0.1", R"(C:\x.fdb)"), R"(127.0.0.1:C:\x.fdb)");
-  EXPECT_EQ(pageFileName("/home/zepa", {2019, 1, 17}), "/home/zepa/2019_01_17.html");
-  EXPECT_EQ(pageFileName("/home/zepa/", {2018, 12, 3}), "/home/zepa//2018_12_03.html");
+  const std::string separator(1, pathSeparator());
+  EXPECT_EQ(pageFileName("/home/zepa", {2019, 1, 17}),
+            "/home/zepa" + separator + "2019_01_17.html");
+  EXPECT_EQ(pageFileName("/home/zepa/", {2018, 12, 3}),
+            "/home/zepa/" + separator + "2018_12_03.html");
 }
 
 TEST(ShellRules, PageLinkCanOnlyBeReplacedByANonEmptyVariable) {
-  ASSERT_EQ(unsetenv(kPageLinkVariable), 0);
-  EXPECT_EQ(pageLink(),
+  EXPECT_EQ(pageLink(nullptr),
             "http://www.nav.gov.hu/nav/archiv/szolgaltatasok/uzemanyag_elszamolas/"
             "2018_uzemanyagarak.html");
-  ASSERT_EQ(setenv(kPageLinkVariable, "", 1), 0);
-  EXPECT_EQ(pageLink(), kPageLink);
-  ASSERT_EQ(setenv(kPageLinkVariable, "http://127.0.0.1:8080/p.html", 1), 0);
-  EXPECT_EQ(pageLink(), "http://127.0.0.1:8080/p.html");
-  unsetenv(kPageLinkVariable);
+  EXPECT_EQ(pageLink(""), kPageLink);
+  EXPECT_EQ(pageLink("http://127.0.0.1:8080/p.html"), "http://127.0.0.1:8080/p.html");
+  EXPECT_EQ(pageLink(), pageLink(std::getenv(kPageLinkVariable)));
 }
 
 // Runs each test in a fresh working directory of its own.
 class WorkingDirectory : public ::testing::Test {
  protected:
-  void SetUp() override {
-    m_previous = fs::current_path();
-    m_dir = fs::temp_directory_path() /
-            ("netupdate-shell-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-    fs::current_path(m_dir);
-  }
-  void TearDown() override {
-    fs::current_path(m_previous);
-    fs::remove_all(m_dir);
-  }
+  void SetUp() override { m_dir.emplace(); }
+  void TearDown() override { m_dir.reset(); }
 
-  fs::path m_previous;
-  fs::path m_dir;
+  std::optional<TempWorkingDirectory> m_dir;
 };
 
 TEST_F(WorkingDirectory, OnlyAMarkerFileSwitchesDeveloperModeOn) {
@@ -116,12 +107,12 @@ TEST_F(WorkingDirectory, LeftoverPageFileIsDeletedButNothingElse) {
   deleteFileIfPresent("");
 }
 
-TEST_F(WorkingDirectory, RemovedWorkingDirectoryKeepsThePageFileOutOfTheRoot) {
-  EXPECT_EQ(fs::path(currentDirectory()), fs::current_path());
-  fs::remove(m_dir);
-  EXPECT_EQ(currentDirectory(), ".");
-  EXPECT_EQ(pageFileName(currentDirectory(), {2019, 1, 17}), "./2019_01_17.html");
-  deleteFileIfPresent(pageFileName(currentDirectory(), {2019, 1, 17}));
+TEST_F(WorkingDirectory, PathsAreUtf8OnEveryPlatform) {
+  const std::string name = "árvíztűrő tükörfúrógép.html";
+  std::ofstream(pathFromUtf8(name)) << "old page";
+  ASSERT_TRUE(fs::exists(fs::path(u8"árvíztűrő tükörfúrógép.html")));
+  deleteFileIfPresent(name);
+  EXPECT_FALSE(fs::exists(fs::path(u8"árvíztűrő tükörfúrógép.html")));
 }
 
 }  // namespace
