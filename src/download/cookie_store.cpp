@@ -1,6 +1,5 @@
 #include "download/cookie_store.h"
 
-#include <arpa/inet.h>
 #include <algorithm>
 #include <optional>
 
@@ -23,10 +22,24 @@ std::string_view trimWhitespace(std::string_view text) {
   return text;
 }
 
+// Dotted-decimal IPv4 in its one strict form: four numbers of 0 to 255, no
+// leading zeros, nothing else. An IPv6 literal is the only host with a colon.
 bool isIpAddress(std::string_view host) {
   if (host.find(':') != std::string_view::npos) return true;
-  in_addr address{};
-  return ::inet_pton(AF_INET, std::string(host).c_str(), &address) == 1;
+  int parts = 0;
+  for (;;) {
+    const std::size_t dot = host.find('.');
+    const std::string_view part = host.substr(0, dot);
+    if (part.empty() || part.size() > 3 || (part.size() > 1 && part.front() == '0')) return false;
+    int value = 0;
+    for (const char c : part) {
+      if (c < '0' || c > '9') return false;
+      value = value * 10 + (c - '0');
+    }
+    if (value > 255 || ++parts > 4) return false;
+    if (dot == std::string_view::npos) return parts == 4;
+    host.remove_prefix(dot + 1);
+  }
 }
 
 struct ParsedCookie {

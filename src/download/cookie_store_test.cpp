@@ -65,6 +65,25 @@ TEST(CookieMatching, DomainMatch) {
   EXPECT_TRUE(domainMatches("10.0.0.1", "10.0.0.1"));
 }
 
+// Only a host in the strict dotted form is an address; anything near it is a
+// name, and a name does have parent domains.
+TEST(CookieMatching, AddressesAreToldFromNames) {
+  const struct {
+    const char* host;
+    const char* domain;
+    bool matches;
+  } cases[] = {
+      {"0.0.0.0", "0.0", false},       {"255.255.255.255", "255.255", false},
+      {"192.168.1.20", "1.20", false}, {"::1", "1", false},
+      {"256.0.0.1", "0.0.1", true},    {"1.2.3.4.5", "3.4.5", true},
+      {"01.0.0.1", "0.0.1", true},     {"1..2.3", "2.3", true},
+      {"1.2.3.4.", "4.", true},        {"+1.2.3.4", "2.3.4", true},
+      {"1.2.3.0x4", "3.0x4", true},    {"1000.2.3.4", "2.3.4", true},
+      {"a.1.2.3", "1.2.3", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(domainMatches(c.host, c.domain), c.matches) << c.host;
+}
+
 TEST(CookieMatching, PathMatch) {
   EXPECT_TRUE(pathMatches("/", "/"));
   EXPECT_TRUE(pathMatches("/dir", "/dir"));

@@ -72,7 +72,7 @@ TUrl TUrl::split(const std::string& text) {
   if (!rest.empty() && rest.front() == '/') rest.erase(0, 1);
   const std::size_t lastSlash = rest.rfind('/');
   const std::size_t documentStart = lastSlash == std::string::npos ? 0 : lastSlash + 1;
-  url.path = "/" + rest.substr(0, documentStart);
+  url.path.assign(1, '/').append(rest, 0, documentStart);
   url.document = rest.substr(documentStart);
   return url;
 }
