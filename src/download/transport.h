@@ -36,10 +36,8 @@ class Connector {
                                              int timeoutMs) = 0;
 };
 
+// The operating system's sockets; one implementation file per platform.
+// Failures carry Windows Sockets codes on every platform.
 std::unique_ptr<Connector> makeSocketConnector();
-
-// Windows Sockets codes for POSIX errno values and resolver (EAI_*) results.
-std::int32_t wsaCodeFromErrno(int errnoValue);
-std::int32_t wsaCodeFromResolver(int eaiValue, int errnoValue);
 
 }  // namespace netupdate::download

@@ -21,6 +21,123 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Users know socket failures by their Windows Sockets codes, so POSIX errno
+// values and resolver (EAI_*) results are translated here, once.
+std::int32_t wsaCodeFromErrno(int errnoValue) {
+  switch (errnoValue) {
+    case EINTR:
+      return 10004;
+    case EBADF:
+      return 10009;
+    case EACCES:
+      return 10013;
+    case EPERM:
+      return 10013;
+    case EFAULT:
+      return 10014;
+    case EINVAL:
+      return 10022;
+    case EMFILE:
+      return 10024;
+    case EWOULDBLOCK:
+      return 10035;
+    case EINPROGRESS:
+      return 10036;
+    case EALREADY:
+      return 10037;
+    case ENOTSOCK:
+      return 10038;
+    case EDESTADDRREQ:
+      return 10039;
+    case EMSGSIZE:
+      return 10040;
+    case EPROTOTYPE:
+      return 10041;
+    case ENOPROTOOPT:
+      return 10042;
+    case EPROTONOSUPPORT:
+      return 10043;
+    case ESOCKTNOSUPPORT:
+      return 10044;
+    case EOPNOTSUPP:
+      return 10045;
+    case EPFNOSUPPORT:
+      return 10046;
+    case EAFNOSUPPORT:
+      return 10047;
+    case EADDRINUSE:
+      return 10048;
+    case EADDRNOTAVAIL:
+      return 10049;
+    case ENETDOWN:
+      return 10050;
+    case ENETUNREACH:
+      return 10051;
+    case ENETRESET:
+      return 10052;
+    case ECONNABORTED:
+      return kWsaConnectionAborted;
+    // Writing to a connection the peer has reset; Windows reports that as a reset too.
+    case EPIPE:
+      return kWsaConnectionReset;
+    case ECONNRESET:
+      return kWsaConnectionReset;
+    case ENOBUFS:
+      return 10055;
+    case ENOMEM:
+      return 10055;
+    case EISCONN:
+      return 10056;
+    case ENOTCONN:
+      return 10057;
+    case ESHUTDOWN:
+      return kWsaShutdown;
+    case ETOOMANYREFS:
+      return 10059;
+    case ETIMEDOUT:
+      return kWsaTimedOut;
+    case ECONNREFUSED:
+      return kWsaConnectionRefused;
+    case ELOOP:
+      return 10062;
+    case ENAMETOOLONG:
+      return 10063;
+    case EHOSTDOWN:
+      return 10064;
+    case EHOSTUNREACH:
+      return 10065;
+    case ENOTEMPTY:
+      return 10066;
+    default:
+      return errnoValue;
+  }
+}
+
+std::int32_t wsaCodeFromResolver(int eaiValue, int errnoValue) {
+  switch (eaiValue) {
+    case EAI_NONAME:
+      return kWsaHostNotFound;
+    case EAI_AGAIN:
+      return kWsaTryAgain;
+    case EAI_FAIL:
+      return kWsaNoRecovery;
+#ifdef EAI_NODATA
+    case EAI_NODATA:
+      return kWsaNoData;
+#endif
+#ifdef EAI_ADDRFAMILY
+    case EAI_ADDRFAMILY:
+      return kWsaNoData;
+#endif
+    case EAI_MEMORY:
+      return 10055;
+    case EAI_SYSTEM:
+      return wsaCodeFromErrno(errnoValue);
+    default:
+      return kWsaNoRecovery;
+  }
+}
+
 // Waits for the events on fd for at most timeoutMs (forever when <= 0); a
 // signal does not shorten the wait. Returns the events seen, 0 on timeout.
 short pollFor(int fd, short events, int timeoutMs) {
@@ -136,121 +253,6 @@ class SocketConnector : public Connector {
 
 std::unique_ptr<Connector> makeSocketConnector() {
   return std::make_unique<SocketConnector>();
-}
-
-std::int32_t wsaCodeFromErrno(int errnoValue) {
-  switch (errnoValue) {
-    case EINTR:
-      return 10004;
-    case EBADF:
-      return 10009;
-    case EACCES:
-      return 10013;
-    case EPERM:
-      return 10013;
-    case EFAULT:
-      return 10014;
-    case EINVAL:
-      return 10022;
-    case EMFILE:
-      return 10024;
-    case EWOULDBLOCK:
-      return 10035;
-    case EINPROGRESS:
-      return 10036;
-    case EALREADY:
-      return 10037;
-    case ENOTSOCK:
-      return 10038;
-    case EDESTADDRREQ:
-      return 10039;
-    case EMSGSIZE:
-      return 10040;
-    case EPROTOTYPE:
-      return 10041;
-    case ENOPROTOOPT:
-      return 10042;
-    case EPROTONOSUPPORT:
-      return 10043;
-    case ESOCKTNOSUPPORT:
-      return 10044;
-    case EOPNOTSUPP:
-      return 10045;
-    case EPFNOSUPPORT:
-      return 10046;
-    case EAFNOSUPPORT:
-      return 10047;
-    case EADDRINUSE:
-      return 10048;
-    case EADDRNOTAVAIL:
-      return 10049;
-    case ENETDOWN:
-      return 10050;
-    case ENETUNREACH:
-      return 10051;
-    case ENETRESET:
-      return 10052;
-    case ECONNABORTED:
-      return kWsaConnectionAborted;
-    // Writing to a connection the peer has reset; Windows reports that as a reset too.
-    case EPIPE:
-      return kWsaConnectionReset;
-    case ECONNRESET:
-      return kWsaConnectionReset;
-    case ENOBUFS:
-      return 10055;
-    case ENOMEM:
-      return 10055;
-    case EISCONN:
-      return 10056;
-    case ENOTCONN:
-      return 10057;
-    case ESHUTDOWN:
-      return kWsaShutdown;
-    case ETOOMANYREFS:
-      return 10059;
-    case ETIMEDOUT:
-      return kWsaTimedOut;
-    case ECONNREFUSED:
-      return kWsaConnectionRefused;
-    case ELOOP:
-      return 10062;
-    case ENAMETOOLONG:
-      return 10063;
-    case EHOSTDOWN:
-      return 10064;
-    case EHOSTUNREACH:
-      return 10065;
-    case ENOTEMPTY:
-      return 10066;
-    default:
-      return errnoValue;
-  }
-}
-
-std::int32_t wsaCodeFromResolver(int eaiValue, int errnoValue) {
-  switch (eaiValue) {
-    case EAI_NONAME:
-      return kWsaHostNotFound;
-    case EAI_AGAIN:
-      return kWsaTryAgain;
-    case EAI_FAIL:
-      return kWsaNoRecovery;
-#ifdef EAI_NODATA
-    case EAI_NODATA:
-      return kWsaNoData;
-#endif
-#ifdef EAI_ADDRFAMILY
-    case EAI_ADDRFAMILY:
-      return kWsaNoData;
-#endif
-    case EAI_MEMORY:
-      return 10055;
-    case EAI_SYSTEM:
-      return wsaCodeFromErrno(errnoValue);
-    default:
-      return kWsaNoRecovery;
-  }
 }
 
 }  // namespace netupdate::download
