@@ -1,51 +1,19 @@
 #include "common/codepage.h"
 
-#include <iconv.h>
-
-#include <array>
-#include <cerrno>
-#include <stdexcept>
-#include <unordered_map>
+#include "common/codepage_tables.h"
 
 namespace netupdate::common {
 
 namespace {
 
-struct CodePageTables {
-  std::array<char32_t, 256> toUnicode{};
-  std::unordered_map<char32_t, unsigned char> fromUnicode;
-};
-
-// The tables come from the C library's own converter, asked once per byte.
-CodePageTables buildTables() {
-  iconv_t cd = iconv_open("UTF-32LE", kAnsiCodePageName);
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    throw std::runtime_error("The C library has no converter for code page " +
-                             std::string(kAnsiCodePageName));
-  }
-  CodePageTables tables;
-  for (unsigned value = 0; value < 256; ++value) {
-    char in = static_cast<char>(value);
-    unsigned char out[4] = {};
-    char* inPtr = &in;
-    std::size_t inLeft = 1;
-    char* outPtr = reinterpret_cast<char*>(out);
-    std::size_t outLeft = sizeof out;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char32_t cp = value;
-    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1) &&
-        outLeft == 0) {
-      cp = static_cast<char32_t>(out[0] | (out[1] << 8) | (out[2] << 16) | (out[3] << 24));
+const detail::CodePageTables& tables() {
+  static const detail::CodePageTables instance = [] {
+    detail::CodePageTables built = detail::buildAnsiTables();
+    for (unsigned value = 0; value < 256; ++value) {
+      built.fromUnicode.emplace(built.toUnicode[value], static_cast<unsigned char>(value));
     }
-    tables.toUnicode[value] = cp;
-    tables.fromUnicode.emplace(cp, static_cast<unsigned char>(value));
-  }
-  iconv_close(cd);
-  return tables;
-}
-
-const CodePageTables& tables() {
-  static const CodePageTables instance = buildTables();
+    return built;
+  }();
   return instance;
 }
 
@@ -83,11 +51,21 @@ bool nextCodePoint(std::string_view text, std::size_t& pos, char32_t& cp) {
     }
     cp = (cp << 6) | (next & 0x3Fu);
   }
+  // Overlong forms, surrogates and values beyond Unicode are not UTF-8 either.
+  constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < kShortest[length] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+    ++pos;
+    return false;
+  }
   pos += static_cast<std::size_t>(length);
   return true;
 }
 
 }  // namespace
+
+unsigned ansiCodePage() {
+  return tables().codePage;
+}
 
 void appendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -132,6 +110,15 @@ std::string encodeAnsi(std::string_view utf8) {
     out += found == fromUnicode.end() ? '?' : static_cast<char>(found->second);
   }
   return out;
+}
+
+bool isUtf8(std::string_view bytes) {
+  std::size_t pos = 0;
+  char32_t cp = 0;
+  while (pos < bytes.size()) {
+    if (!nextCodePoint(bytes, pos, cp)) return false;
+  }
+  return true;
 }
 
 }  // namespace netupdate::common
