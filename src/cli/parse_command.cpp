@@ -1,7 +1,4 @@
-#include <sys/stat.h>
-
 #include <array>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -10,6 +7,8 @@
 #include "common/format_settings.h"
 #include "common/prices.h"
 #include "parse/feldolgoz.h"
+#include "parse/in_out_error.h"
+#include "parse/input_file.h"
 
 namespace netupdate::cli {
 
@@ -103,11 +102,9 @@ int parseCommand(const std::vector<std::string>& args) {
 
   try {
     // The parser passes over a missing page or a folder in silence, as the
-    // run needs; someone who names a file here wants to hear that it is not
-    // there rather than see a table of zeros.
-    struct stat status {};
-    if (::stat(file.c_str(), &status) != 0) throw parse::EInOutError::fromErrno(errno, file);
-    if (S_ISDIR(status.st_mode)) throw parse::EInOutError::fromErrno(EISDIR, file);
+    // run needs; someone who names a file here wants to hear why it cannot be
+    // read rather than see a table of zeros, and opening it says why.
+    if (parse::namesNoFile(file)) parse::InputFile(file).close();
 
     common::THaviArak haviarak;
     parse::Feldolgoz(file, haviarak);

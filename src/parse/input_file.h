@@ -1,15 +1,18 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace netupdate::parse {
 
-// The page file, open for reading while the object lives. Failures are
-// raised as EInOutError; the destructor closes quietly, so an error half-way
-// through never leaves the descriptor open.
+// The page file, open for reading while the object lives, shared with other
+// programs for reading and writing. Failures are raised as EInOutError; the
+// destructor closes quietly, so an error half-way through never leaves the
+// file open. One implementation file per platform.
 class InputFile {
  public:
+  // A folder is refused like a file that may not be read.
   explicit InputFile(const std::string& path);
   ~InputFile();
   InputFile(const InputFile&) = delete;
@@ -23,7 +26,13 @@ class InputFile {
 
  private:
   std::string m_path;
-  int m_fd = -1;
+  // A descriptor on POSIX, a HANDLE on Windows; -1 is none on both.
+  std::intptr_t m_handle = -1;
 };
+
+// True only when path certainly names no file: nothing is there, or a folder
+// is. A name that cannot be looked up for another reason is left to the
+// open, which then reports why.
+bool namesNoFile(const std::string& path);
 
 }  // namespace netupdate::parse

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/test_names.h"
+
 namespace netupdate::parse {
 namespace {
 
@@ -60,7 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"last line only a CR", "a\n\r", {"a", ""}},
         LineCase{"empty lines are lines", "\n\r\n\n", {"", "", ""}},
         LineCase{"0x1A is an ordinary byte", "a\x1A\n\x1A\nb", {"a\x1A", "\x1A", "b"}},
-        LineCase{"NUL is an ordinary byte", std::string("a\0b\n", 4), {std::string("a\0b", 3)}}));
+        LineCase{"NUL is an ordinary byte", std::string("a\0b\n", 4), {std::string("a\0b", 3)}}),
+    [](const auto& param) { return common::testNameOf(param.param.name); });
 
 struct LimitCase {
   const char* name;
@@ -95,7 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"CR LF does not count", "abcd\r\nabcde\r\nab", 4, {"abcd", "<cut>", "ab"}},
         LimitCase{"lone CRs do not count", "a\rb\rc\rd\r\n", 4, {"abcd"}},
         LimitCase{"cut last line without line end", "ab\nabcdefgh", 4, {"ab", "<cut>"}},
-        LimitCase{"no limit", "abcdefgh\n", std::string_view::npos, {"abcdefgh"}}));
+        LimitCase{"no limit", "abcdefgh\n", std::string_view::npos, {"abcdefgh"}}),
+    [](const auto& param) { return common::testNameOf(param.param.name); });
 
 TEST(LineReaderTest, LinesPassedOverAreNotHeld) {
   const std::string input = std::string(1 << 20, 'x') + "\nshort\n";

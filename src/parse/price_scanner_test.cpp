@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/codepage.h"
+#include "common/test_names.h"
 #include "parse/line_reader.h"
 #include "parse/literal_scanner.h"
 
@@ -102,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
              {}},
         Case{"open cell does not outlive the table",
              {kStart, "</td><td align=\"center\">", "</div>", kJanuary + " 365 379 371 242"},
-             {}}));
+             {}}),
+    [](const auto& param) { return common::testNameOf(param.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Cells, RuleTest,
@@ -125,7 +127,8 @@ INSTANTIATE_TEST_SUITE_P(
              {{1, prices(379, 0, 0, 0)}}},
         Case{"closer before opener on one line: examined, then closed",
              {kStart, "<p>" + kJanuary + "</p>", "x</p><p>365", "379"},
-             {{1, prices(365, 0, 0, 0)}}}));
+             {{1, prices(365, 0, 0, 0)}}}),
+    [](const auto& param) { return common::testNameOf(param.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Months, RuleTest,
@@ -181,7 +184,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"the selected month carries over to later lines",
                            {kStart, "<p>" + kFebruary + "</p>", "<p>365</p>", "<tr>",
                             "<p>379 371</p>", "<p>242</p>"},
-                           {{2, kFull}}}));
+                           {{2, kFull}}}),
+    [](const auto& param) { return common::testNameOf(param.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Digits, RuleTest,
@@ -216,7 +220,8 @@ INSTANTIATE_TEST_SUITE_P(
              {{1, prices(225, 0, 0, 0)}}},
         Case{"only ASCII digits count",
              {kStart, row(kJanuary, "\xEF\xBC\x93\xEF\xBC\x96\xEF\xBC\x95 \xB2\xB3\xB9 365")},
-             {{1, prices(365, 0, 0, 0)}}}));
+             {{1, prices(365, 0, 0, 0)}}}),
+    [](const auto& param) { return common::testNameOf(param.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Count, RuleTest,
@@ -236,7 +241,8 @@ INSTANTIATE_TEST_SUITE_P(
                            {{1, prices(365, 379, 371, 0)}, {2, kFull}, {3, kFull}}},
                       Case{"naming the month again starts its row again",
                            {kStart, row(kJanuary, "111 222"), row(kJanuary, "365 379 371 242")},
-                           {{1, kFull}}}));
+                           {{1, kFull}}}),
+    [](const auto& param) { return common::testNameOf(param.param.name); });
 
 TEST(PriceScannerTest, CellsTheTableLacksKeepTheirValues) {
   THaviArak before;
