@@ -1,5 +1,3 @@
-#include "download/file_sink.h"
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,8 +6,17 @@
 #include <utility>
 
 #include "common/error.h"
+#include "download/file_sink.h"
 
 namespace netupdate::download {
+
+namespace {
+
+int descriptor(std::intptr_t handle) {
+  return static_cast<int>(handle);
+}
+
+}  // namespace
 
 FileSink FileSink::create(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -17,23 +24,27 @@ FileSink FileSink::create(const std::string& path) {
   return FileSink(fd);
 }
 
-FileSink::FileSink(FileSink&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+FileSink::FileSink(FileSink&& other) noexcept : m_handle(std::exchange(other.m_handle, -1)) {}
 
 FileSink& FileSink::operator=(FileSink&& other) noexcept {
   if (this != &other) {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = std::exchange(other.m_fd, -1);
+    closeQuietly();
+    m_handle = std::exchange(other.m_handle, -1);
   }
   return *this;
 }
 
 FileSink::~FileSink() {
-  if (m_fd >= 0) ::close(m_fd);
+  closeQuietly();
+}
+
+void FileSink::closeQuietly() noexcept {
+  if (m_handle != -1) ::close(descriptor(std::exchange(m_handle, -1)));
 }
 
 void FileSink::write(const char* data, std::size_t size) {
   while (size > 0) {
-    const ssize_t written = m_fd < 0 ? -1 : ::write(m_fd, data, size);
+    const ssize_t written = m_handle == -1 ? -1 : ::write(descriptor(m_handle), data, size);
     if (written < 0) {
       if (errno == EINTR) continue;
       throw common::Error("Stream write error");
@@ -44,13 +55,14 @@ void FileSink::write(const char* data, std::size_t size) {
 }
 
 void FileSink::close() {
-  if (m_fd < 0) return;
+  if (m_handle == -1) return;
   // A failed close can mean the data never reached the disk (NFS, quotas), so it is reported.
-  if (::close(std::exchange(m_fd, -1)) != 0 && errno != EINTR) {
+  if (::close(descriptor(std::exchange(m_handle, -1))) != 0 && errno != EINTR) {
     throw common::Error("Stream write error");
   }
 }
 
+// Not normalised: the user sees the name as given, after the working directory.
 std::string fullPath(const std::string& path) {
   if (!path.empty() && path.front() == '/') return path;
   std::string directory(4096, '\0');
@@ -63,8 +75,8 @@ std::string fullPath(const std::string& path) {
   return directory + path;
 }
 
-std::string cannotCreateFileMessage(const std::string& path, int errnoValue) {
-  std::string reason = std::strerror(errnoValue);
+std::string cannotCreateFileMessage(const std::string& path, int systemError) {
+  std::string reason = std::strerror(systemError);
   while (!reason.empty() && (reason.back() == ' ' || reason.back() == '.')) reason.pop_back();
   return "Cannot create file \"" + fullPath(path) + "\". " + reason;
 }
