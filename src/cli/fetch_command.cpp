@@ -1,8 +1,8 @@
-#include <cstdio>
 #include <optional>
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "common/error.h"
 #include "download/file_sink.h"
 #include "download/http_client.h"
@@ -15,8 +15,7 @@ constexpr int kFetchFailed = 1;
 constexpr int kFileNotCreated = 2;
 
 void printMessage(const std::string& message) {
-  std::fwrite(message.data(), 1, message.size(), stderr);
-  std::fputc('\n', stderr);
+  writeText(stderr, message + "\n");
 }
 
 }  // namespace
@@ -25,7 +24,7 @@ void printMessage(const std::string& message) {
 // connection of the earlier ones, as repeated downloads in the window do.
 int fetchCommand(const std::vector<std::string>& args) {
   if (args.empty() || args.size() % 2 != 0) {
-    std::fputs("usage: netupdate-cli fetch URL FILE [URL FILE ...]\n", stderr);
+    writeText(stderr, "usage: netupdate-cli fetch URL FILE [URL FILE ...]\n");
     return kUsageError;
   }
   download::THttpClient client;

@@ -4,39 +4,41 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/console.h"
 
 namespace {
 
-void printUsage() {
-  std::fputs(
-      "usage: netupdate-cli parse FILE [--json]\n"
-      "       netupdate-cli fetch URL FILE [URL FILE ...]\n"
-      "       netupdate-cli sync DATABASE USER PASSWORD [SERVER] --page FILE\n"
-      "                          [--answer yes|no] [--dry-run]\n",
-      stderr);
-}
+constexpr const char* kUsage =
+    "usage: netupdate-cli parse FILE [--json]\n"
+    "       netupdate-cli fetch URL FILE [URL FILE ...]\n"
+    "       netupdate-cli sync DATABASE USER PASSWORD [SERVER] --page FILE\n"
+    "                          [--answer yes|no] [--dry-run]\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace netupdate::cli;
-  if (argc < 2) {
-    printUsage();
+  useBinaryStandardStreams();
+  const std::vector<std::string> arguments = programArguments(argc, argv);
+  if (arguments.size() < 2) {
+    writeText(stderr, kUsage);
     return kUsageError;
   }
-  const std::string command = argv[1];
-  const std::vector<std::string> args(argv + 2, argv + argc);
+  const std::string& command = arguments[1];
+  // Asked for, the usage is the answer, not a complaint.
+  if (command == "-h" || command == "--help") {
+    writeText(stdout, kUsage);
+    return 0;
+  }
+  const std::vector<std::string> args(arguments.begin() + 2, arguments.end());
   try {
     if (command == "parse") return parseCommand(args);
     if (command == "fetch") return fetchCommand(args);
     if (command == "sync") return syncCommand(args);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "netupdate-cli: %s\n", error.what());
+    writeText(stderr, std::string("netupdate-cli: ") + error.what() + "\n");
     return 70;
   }
-  if (command != "-h" && command != "--help") {
-    std::fprintf(stderr, "netupdate-cli: unknown command \"%s\"\n", command.c_str());
-  }
-  printUsage();
+  writeText(stderr, "netupdate-cli: unknown command \"" + command + "\"\n" + kUsage);
   return kUsageError;
 }

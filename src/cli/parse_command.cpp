@@ -1,9 +1,9 @@
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "common/format_settings.h"
 #include "common/prices.h"
 #include "parse/feldolgoz.h"
@@ -56,7 +56,7 @@ void printTable(const common::THaviArak& haviarak) {
     }
     out += '\n';
   }
-  std::fputs(out.c_str(), stdout);
+  writeText(stdout, out);
 }
 
 void printJson(const common::THaviArak& haviarak) {
@@ -71,12 +71,12 @@ void printJson(const common::THaviArak& haviarak) {
            ",\"lpg\":" + std::to_string(whole(row.lpg)) + "}";
   }
   out += "]}\n";
-  std::fputs(out.c_str(), stdout);
+  writeText(stdout, out);
 }
 
-int usage(const char* problem) {
-  std::fprintf(stderr, "netupdate-cli parse: %s\nusage: netupdate-cli parse FILE [--json]\n",
-               problem);
+int usage(const std::string& problem) {
+  writeText(stderr,
+            "netupdate-cli parse: " + problem + "\nusage: netupdate-cli parse FILE [--json]\n");
   return kUsageError;
 }
 
@@ -90,7 +90,7 @@ int parseCommand(const std::vector<std::string>& args) {
     if (arg == "--json") {
       json = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
-      return usage(("unknown option " + arg).c_str());
+      return usage("unknown option " + arg);
     } else if (haveFile) {
       return usage("only one FILE may be given");
     } else {
@@ -114,7 +114,7 @@ int parseCommand(const std::vector<std::string>& args) {
       printTable(haviarak);
     }
   } catch (const parse::EInOutError& error) {
-    std::fprintf(stderr, "netupdate-cli parse: %s: %s\n", file.c_str(), error.what());
+    writeText(stderr, "netupdate-cli parse: " + file + ": " + error.what() + "\n");
     return kIoFailure;
   }
   return 0;

@@ -1,11 +1,11 @@
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/terminal_ui.h"
 #include "common/error.h"
 #include "common/format_settings.h"
@@ -13,6 +13,7 @@
 #include "db/adat_betolt.h"
 #include "db/db_components.h"
 #include "parse/feldolgoz.h"
+#include "parse/input_file.h"
 
 namespace netupdate::cli {
 
@@ -149,16 +150,15 @@ int syncCommand(const std::vector<std::string>& args) {
 
   // The parser takes a missing page for an empty one; asked for a page by
   // name, a run that quietly reconciles nothing would hide the mistake.
-  std::error_code ignored;
-  if (!std::filesystem::is_regular_file(parsed->page, ignored)) {
-    std::fprintf(stderr, "netupdate-cli: no page file \"%s\"\n", parsed->page.c_str());
+  if (parse::namesNoFile(parsed->page)) {
+    writeText(stderr, "netupdate-cli: no page file \"" + parsed->page + "\"\n");
     return kStopped;
   }
   common::THaviArak haviarak;
   try {
     parse::Feldolgoz(parsed->page, haviarak);
   } catch (const std::exception& error) {
-    std::fputs(terminalLines("netupdate-cli: ", common::innermostMessage(error)).c_str(), stderr);
+    writeText(stderr, terminalLines("netupdate-cli: ", common::innermostMessage(error)));
     return kStopped;
   }
 
@@ -169,8 +169,7 @@ int syncCommand(const std::vector<std::string>& args) {
   options.observer = [&counts](const db::DecisionEvent& event) { printDecision(event, counts); };
   // The window shows only the fixed dialog text; a terminal user also gets the cause.
   options.onConnectFailure = [](const std::exception& error) {
-    std::fputs(terminalLines("netupdate-cli: cause: ", common::innermostMessage(error)).c_str(),
-               stderr);
+    writeText(stderr, terminalLines("netupdate-cli: cause: ", common::innermostMessage(error)));
   };
 
   common::TUzaArray Uzemanyagok;
@@ -181,7 +180,7 @@ int syncCommand(const std::vector<std::string>& args) {
     }
   } catch (const std::exception& error) {
     std::fflush(stdout);
-    std::fputs(terminalLines("netupdate-cli: ", error.what()).c_str(), stderr);
+    writeText(stderr, terminalLines("netupdate-cli: ", error.what()));
     return kStopped;
   }
 

@@ -1,5 +1,7 @@
 #include "cli/terminal_ui.h"
 
+#include "cli/console.h"
+
 namespace netupdate::cli {
 
 namespace {
@@ -46,7 +48,7 @@ TerminalUi::TerminalUi(std::FILE* out, std::FILE* err, common::DialogResult answ
 
 void TerminalUi::showError(const std::string& message) {
   ++m_errorsShown;
-  std::fputs(terminalLines("netupdate-cli: ", message).c_str(), m_err);
+  writeText(m_err, terminalLines("netupdate-cli: ", message));
   std::fflush(m_err);
 }
 
@@ -54,7 +56,7 @@ common::DialogResult TerminalUi::confirm(const std::string& message) {
   std::string shown = terminalLines("? ", message);
   // The answer goes on the question's last line, where a person would type it.
   shown.insert(shown.size() - 1, std::string(" ") + answerWord(m_answer));
-  std::fputs(shown.c_str(), m_out);
+  writeText(m_out, shown);
   std::fflush(m_out);
   return m_answer;
 }

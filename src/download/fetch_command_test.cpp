@@ -1,57 +1,35 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "cli/run_program.h"
+#include "download/test_files.h"
 #include "download/test_server.h"
 
 namespace netupdate::download {
 namespace {
 
 namespace fs = std::filesystem;
+using cli::testing::ProgramRun;
+using testing::CreateFailure;
+using testing::reasonFor;
 using testing::RefusingPort;
 using testing::ServerConnection;
+using testing::TempDirectory;
 using testing::TestServer;
+using testing::utf8;
 
-struct CliRun {
-  int status = -1;
-  std::string errors;
-};
-
-// Runs the built tool with the given arguments and collects its exit status
-// and everything it wrote to stderr.
-CliRun runCli(const std::vector<std::string>& args) {
-  int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(pipeFds[1], STDERR_FILENO);
-    std::vector<char*> argv{const_cast<char*>(NETUPDATE_CLI), const_cast<char*>("fetch")};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    ::execv(NETUPDATE_CLI, argv.data());
-    ::_exit(127);
-  }
-  ::close(pipeFds[1]);
-  CliRun run;
-  char buffer[4096];
-  ssize_t got = 0;
-  while ((got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) {
-    run.errors.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(pipeFds[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+// Runs the built tool's fetch command with the given arguments.
+ProgramRun runCli(const std::vector<std::string>& args) {
+  std::vector<std::string> all{"fetch"};
+  all.insert(all.end(), args.begin(), args.end());
+  return cli::testing::runProgram(NETUPDATE_CLI, all);
 }
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
+std::string readFile(const std::string& path) {
+  std::ifstream in(testing::fromUtf8(path), std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
@@ -59,14 +37,9 @@ std::string readFile(const fs::path& path) {
 
 class FetchCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/netupdate-fetch-XXXXXX";
-    m_dir = ::mkdtemp(pattern);
-  }
-  void TearDown() override { fs::remove_all(m_dir); }
-  std::string file(const std::string& name) const { return (m_dir / name).string(); }
+  std::string file(const std::string& name) const { return m_dir.file(name); }
 
-  fs::path m_dir;
+  TempDirectory m_dir{"netupdate-fetch"};
 };
 
 TEST_F(FetchCommandTest, FetchesEachPairOnOneClient) {
@@ -75,11 +48,12 @@ TEST_F(FetchCommandTest, FetchesEachPairOnOneClient) {
       connection.send("HTTP/1.1 200 OK\r\nSet-Cookie: visit=1\r\nContent-Length: 5\r\n\r\nprice");
     }
   });
-  std::ofstream(file("old.html")) << "an old page that is longer";
-  const CliRun run =
+  std::ofstream(testing::fromUtf8(file("old.html"))) << "an old page that is longer";
+  const ProgramRun run =
       runCli({server.url("/a.html"), file("old.html"), server.url("/b.html"), file("new.html")});
-  EXPECT_EQ(run.status, 0) << run.errors;
-  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "");
   EXPECT_EQ(readFile(file("old.html")), "price");
   EXPECT_EQ(readFile(file("new.html")), "price");
   server.waitForHandlers();
@@ -100,6 +74,7 @@ TEST_F(FetchCommandTest, FirstFailureEndsTheRunWithItsMessage) {
     std::vector<std::string> args;
     std::string errors;
   };
+  // The socket errors read the same wherever their codes come from.
   const std::vector<Case> cases{
       {{server.url("/x"), file("a"), server.url("/y"), file("b")}, "HTTP/1.1 404 Not Found\n"},
       {{refusedUrl, file("a")}, "Socket Error # 10061\r\nConnection refused.\n"},
@@ -107,13 +82,13 @@ TEST_F(FetchCommandTest, FirstFailureEndsTheRunWithItsMessage) {
       {{"gopher://127.0.0.1/", file("a")}, "Unknown Protocol\n"},
   };
   for (const Case& c : cases) {
-    std::ofstream(file("a")) << "stale";
-    const CliRun run = runCli(c.args);
+    std::ofstream(testing::fromUtf8(file("a"))) << "stale";
+    const ProgramRun run = runCli(c.args);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.errors, c.errors);
+    EXPECT_EQ(run.err, c.errors);
     // The file was truncated before the request, so no stale page survives.
     EXPECT_EQ(readFile(file("a")), "");
-    EXPECT_FALSE(fs::exists(file("b")));
+    EXPECT_FALSE(fs::exists(testing::fromUtf8(file("b"))));
   }
 }
 
@@ -122,26 +97,50 @@ TEST_F(FetchCommandTest, FileThatCannotBeCreated) {
     while (connection.readRequest()) connection.send("HTTP/1.1 204 No Content\r\n\r\n");
   });
   const std::string path = file("no/such/dir/page.html");
-  const CliRun run = runCli({server.url("/"), path});
+  const ProgramRun run = runCli({server.url("/"), path});
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.errors, "Cannot create file \"" + path + "\". No such file or directory\n");
+  EXPECT_EQ(run.err, "Cannot create file \"" + utf8(testing::fromUtf8(path).make_preferred()) +
+                         "\". " + reasonFor(CreateFailure::MissingFolder) + "\n");
   EXPECT_EQ(server.connectionCount(), 0);
 }
 
 TEST_F(FetchCommandTest, RelativeFileNamedWithItsFullPath) {
-  const std::string relative = "no-such-dir-" + m_dir.filename().string() + "/page.html";
-  const CliRun run = runCli({"http://127.0.0.1/", relative});
+  const std::string relative = "no-such-dir-" + utf8(m_dir.path().filename()) + "/page.html";
+  const ProgramRun run = runCli({"http://127.0.0.1/", relative});
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.errors, "Cannot create file \"" + (fs::current_path() / relative).string() +
-                            "\". No such file or directory\n");
+  EXPECT_EQ(run.err, "Cannot create file \"" +
+                         utf8(fs::absolute(testing::fromUtf8(relative)).make_preferred()) + "\". " +
+                         reasonFor(CreateFailure::MissingFolder) + "\n");
+}
+
+// Hungarian names reach the tool whole, through the command line and back
+// out in its messages.
+TEST_F(FetchCommandTest, AccentedFileNames) {
+  TestServer server([](ServerConnection& connection) {
+    while (connection.readRequest()) {
+      connection.send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nprice");
+    }
+  });
+  fs::create_directory(testing::fromUtf8(file("Könyvelés")));
+  const ProgramRun run = runCli({server.url("/"), file("Könyvelés/árak_ő.html")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(readFile(file("Könyvelés/árak_ő.html")), "price");
+
+  const std::string missing = file("Számlák/árak.html");
+  const ProgramRun failed = runCli({server.url("/"), missing});
+  EXPECT_EQ(failed.status, 2);
+  EXPECT_EQ(failed.err, "Cannot create file \"" +
+                            utf8(testing::fromUtf8(missing).make_preferred()) + "\". " +
+                            reasonFor(CreateFailure::MissingFolder) + "\n");
 }
 
 TEST_F(FetchCommandTest, UsageErrors) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{}, {"http://127.0.0.1/"}, {"http://a/", "f", "http://b/"}}) {
-    const CliRun run = runCli(args);
+    const ProgramRun run = runCli(args);
     EXPECT_EQ(run.status, 64);
-    EXPECT_NE(run.errors.find("usage"), std::string::npos);
+    EXPECT_NE(run.err.find("usage"), std::string::npos);
+    EXPECT_EQ(run.out, "");
   }
 }
 

@@ -1,9 +1,6 @@
 #include "download/http_client.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <functional>
 
@@ -364,27 +361,17 @@ TEST(HttpClient, StalledBodyTimesOutKeepingWhatCame) {
 
 TEST(HttpClient, ConnectAttemptTimesOut) {
   // A listener whose queue is full drops new connection attempts unanswered.
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener, 0), 0);
-  socklen_t length = sizeof address;
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-  std::vector<int> fillers;
-  for (int i = 0; i < 2; ++i) {
-    const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    fillers.push_back(filler);
-  }
+  const testing::RawSocket listener = testing::loopbackSocket();
+  testing::startListening(listener, 0);
+  const std::uint16_t port = testing::localPort(listener);
+  std::vector<testing::RawSocket> fillers;
+  for (int i = 0; i < 2; ++i) fillers.push_back(testing::startConnecting(port));
   THttpClient client;
   client.ConnectTimeout = 200;
-  EXPECT_EQ(
-      fetch(client, "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/").message,
-      "Connect timed out.");
-  for (const int fd : fillers) ::close(fd);
-  ::close(listener);
+  EXPECT_EQ(fetch(client, "http://127.0.0.1:" + std::to_string(port) + "/").message,
+            "Connect timed out.");
+  for (const testing::RawSocket filler : fillers) testing::closeSocket(filler);
+  testing::closeSocket(listener);
 }
 
 TEST(HttpClient, FailuresBeforeAnyExchange) {

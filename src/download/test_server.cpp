@@ -1,42 +1,9 @@
 #include "download/test_server.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <stdexcept>
+#include <utility>
 
 namespace netupdate::download::testing {
-
-namespace {
-
-std::uint16_t boundPort(int fd) {
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    throw std::runtime_error("getsockname failed");
-  }
-  return ntohs(address.sin_port);
-}
-
-int boundLoopbackSocket() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error("socket failed");
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
-    throw std::runtime_error("bind failed");
-  }
-  return fd;
-}
-
-}  // namespace
 
 ServerConnection::~ServerConnection() {
   close();
@@ -51,20 +18,14 @@ bool ServerConnection::readRequest() {
       return true;
     }
     char buffer[4096];
-    const ssize_t got = ::recv(m_fd, buffer, sizeof buffer, 0);
-    if (got < 0 && errno == EINTR) continue;
+    const std::ptrdiff_t got = receiveSome(m_socket, buffer, sizeof buffer);
     if (got <= 0) return false;
     m_pending.append(buffer, static_cast<std::size_t>(got));
   }
 }
 
 void ServerConnection::send(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t sent = ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent < 0 && errno == EINTR) continue;
-    if (sent <= 0) return;
-    bytes.remove_prefix(static_cast<std::size_t>(sent));
-  }
+  sendAll(m_socket, bytes);
 }
 
 void ServerConnection::sendInPieces(std::string_view bytes, std::size_t pieceSize,
@@ -78,72 +39,66 @@ void ServerConnection::sendInPieces(std::string_view bytes, std::size_t pieceSiz
 }
 
 void ServerConnection::reset() {
-  if (m_fd < 0) return;
-  linger abort{1, 0};
-  ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-  close();
+  if (m_socket == kNoSocket) return;
+  m_forget(m_socket);
+  closeWithReset(std::exchange(m_socket, kNoSocket));
 }
 
 void ServerConnection::close() {
-  if (m_fd < 0) return;
-  m_forget(m_fd);
-  ::close(m_fd);
-  m_fd = -1;
+  if (m_socket == kNoSocket) return;
+  m_forget(m_socket);
+  closeSocket(std::exchange(m_socket, kNoSocket));
 }
 
 bool ServerConnection::waitForClientClose() {
   char buffer[4096];
   for (;;) {
-    const ssize_t got = ::recv(m_fd, buffer, sizeof buffer, 0);
-    if (got < 0 && errno == EINTR) continue;
+    const std::ptrdiff_t got = receiveSome(m_socket, buffer, sizeof buffer);
     if (got == 0) return true;
     if (got < 0) return false;
   }
 }
 
 TestServer::TestServer(Handler handler) : m_handler(std::move(handler)) {
-  m_listenFd = boundLoopbackSocket();
-  if (::listen(m_listenFd, 16) != 0) throw std::runtime_error("listen failed");
-  m_port = boundPort(m_listenFd);
+  m_listener = loopbackSocket();
+  startListening(m_listener, 16);
+  m_port = localPort(m_listener);
   m_acceptThread = std::thread([this] { acceptLoop(); });
 }
 
 TestServer::~TestServer() {
   m_stopping = true;
-  ::shutdown(m_listenFd, SHUT_RDWR);
+  stopAccepting(m_listener);
   m_acceptThread.join();
   {
     std::lock_guard lock(m_mutex);
-    for (const int fd : m_openFds) ::shutdown(fd, SHUT_RDWR);
+    for (const RawSocket socket : m_openSockets) shutDown(socket);
   }
   waitForHandlers();
-  ::close(m_listenFd);
+  closeSocket(m_listener);
 }
 
 void TestServer::acceptLoop() {
   for (;;) {
-    const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) {
-      if (errno == EINTR || errno == ECONNABORTED) continue;
-      return;
-    }
+    const RawSocket socket = acceptConnection(m_listener);
+    if (socket == kNoSocket) return;
     if (m_stopping) {
-      ::close(fd);
+      closeSocket(socket);
       return;
     }
     ++m_connections;
     std::lock_guard lock(m_mutex);
-    m_openFds.push_back(fd);
-    m_threads.emplace_back([this, fd] {
+    m_openSockets.push_back(socket);
+    m_threads.emplace_back([this, socket] {
       ServerConnection connection(
-          fd,
+          socket,
           [this](std::string request) {
             std::lock_guard requestLock(m_mutex);
             m_requests.push_back(std::move(request));
           },
-          [this](int closing) {
+          [this](RawSocket closing) {
             std::lock_guard forgetLock(m_mutex);
-            std::erase(m_openFds, closing);
+            std::erase(m_openSockets, closing);
           });
       m_handler(connection);
     });
@@ -168,10 +123,10 @@ std::vector<std::string> TestServer::requests() const {
   return m_requests;
 }
 
-RefusingPort::RefusingPort() : fd(boundLoopbackSocket()), port(boundPort(fd)) {}
+RefusingPort::RefusingPort() : socket(loopbackSocket()), port(localPort(socket)) {}
 
 RefusingPort::~RefusingPort() {
-  ::close(fd);
+  closeSocket(socket);
 }
 
 }  // namespace netupdate::download::testing

@@ -10,14 +10,16 @@
 #include <thread>
 #include <vector>
 
+#include "download/test_socket.h"
+
 namespace netupdate::download::testing {
 
 // The server's side of one accepted connection, driven by a test's script.
 class ServerConnection {
  public:
-  ServerConnection(int fd, std::function<void(std::string)> recordRequest,
-                   std::function<void(int)> forget)
-      : m_fd(fd), m_recordRequest(std::move(recordRequest)), m_forget(std::move(forget)) {}
+  ServerConnection(RawSocket socket, std::function<void(std::string)> recordRequest,
+                   std::function<void(RawSocket)> forget)
+      : m_socket(socket), m_recordRequest(std::move(recordRequest)), m_forget(std::move(forget)) {}
   ServerConnection(const ServerConnection&) = delete;
   ServerConnection& operator=(const ServerConnection&) = delete;
   ~ServerConnection();
@@ -36,14 +38,13 @@ class ServerConnection {
   // Waits until the client closes its side; true when it did so with a
   // shutdown of its sending direction before anything else arrived.
   bool waitForClientClose();
-  int fd() const { return m_fd; }
 
  private:
-  int m_fd;
+  RawSocket m_socket;
   std::string m_pending;
   std::function<void(std::string)> m_recordRequest;
-  // Tells the server the descriptor is about to be closed and reused.
-  std::function<void(int)> m_forget;
+  // Tells the server the socket is about to be closed and its number reused.
+  std::function<void(RawSocket)> m_forget;
 };
 
 // A raw TCP server on 127.0.0.1 at a port the OS picks, one thread per
@@ -69,13 +70,13 @@ class TestServer {
   void acceptLoop();
 
   Handler m_handler;
-  int m_listenFd = -1;
+  RawSocket m_listener = kNoSocket;
   std::uint16_t m_port = 0;
   std::atomic<int> m_connections{0};
   std::atomic<bool> m_stopping{false};
   mutable std::mutex m_mutex;
   std::vector<std::string> m_requests;
-  std::vector<int> m_openFds;
+  std::vector<RawSocket> m_openSockets;
   std::vector<std::thread> m_threads;
   std::thread m_acceptThread;
 };
@@ -87,7 +88,7 @@ struct RefusingPort {
   ~RefusingPort();
   RefusingPort(const RefusingPort&) = delete;
   RefusingPort& operator=(const RefusingPort&) = delete;
-  int fd = -1;
+  RawSocket socket = kNoSocket;
   std::uint16_t port = 0;
 };
 

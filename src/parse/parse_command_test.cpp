@@ -1,63 +1,23 @@
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "cli/run_program.h"
+
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using netupdate::cli::testing::ProgramRun;
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Runs the real tool with its output captured in files beside the test.
-CliRun runCli(const std::vector<std::string>& args) {
-  char outName[] = "/tmp/parse_command_out.XXXXXX";
-  char errName[] = "/tmp/parse_command_err.XXXXXX";
-  const int outFd = ::mkstemp(outName);
-  const int errFd = ::mkstemp(errName);
-  CliRun run;
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::dup2(outFd, 1);
-    ::dup2(errFd, 2);
-    std::vector<char*> argv;
-    std::string program = NETUPDATE_CLI;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
-    for (std::string& arg : copies) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  ::close(outFd);
-  ::close(errFd);
-  run.out = slurp(outName);
-  run.err = slurp(errName);
-  ::unlink(outName);
-  ::unlink(errName);
-  return run;
+ProgramRun runCli(const std::vector<std::string>& args) {
+  return netupdate::cli::testing::runProgram(NETUPDATE_CLI, args);
 }
 
 const std::string kSample = NETUPDATE_TESTDATA_DIR "/2018_uzemanyagarak.html";
 
 TEST(ParseCommandTest, JsonHoldsAllTwelveMonthsOnOneLine) {
-  const CliRun run = runCli({"parse", kSample, "--json"});
+  const ProgramRun run = runCli({"parse", kSample, "--json"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out,
@@ -78,7 +38,7 @@ TEST(ParseCommandTest, JsonHoldsAllTwelveMonthsOnOneLine) {
 }
 
 TEST(ParseCommandTest, TableNamesEveryMonthWithItsPrices) {
-  const CliRun run = runCli({"parse", kSample});
+  const ProgramRun run = runCli({"parse", kSample});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("Benzin ESZ-95"), std::string::npos);
   EXPECT_NE(run.out.find("Január                366      379      388          241\n"),
@@ -88,6 +48,19 @@ TEST(ParseCommandTest, TableNamesEveryMonthWithItsPrices) {
             std::string::npos)
       << run.out;
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 13);
+}
+
+TEST(CommandLineTest, HelpIsTheUsageOnStdout) {
+  for (const char* option : {"--help", "-h"}) {
+    const ProgramRun run = runCli({option});
+    EXPECT_EQ(run.status, 0) << option;
+    EXPECT_EQ(run.out.rfind("usage: netupdate-cli parse FILE [--json]\n", 0), 0u) << run.out;
+    EXPECT_EQ(run.err, "") << option;
+  }
+  const ProgramRun bare = runCli({});
+  EXPECT_EQ(bare.status, 64);
+  EXPECT_EQ(bare.out, "");
+  EXPECT_NE(bare.err.find("usage:"), std::string::npos);
 }
 
 TEST(ParseCommandTest, ExitStatusAndMessages) {
@@ -105,7 +78,7 @@ TEST(ParseCommandTest, ExitStatusAndMessages) {
       {{"parse", NETUPDATE_TESTDATA_DIR}, 2, "File access denied"},
   };
   for (const auto& c : cases) {
-    const CliRun run = runCli(c.args);
+    const ProgramRun run = runCli(c.args);
     EXPECT_EQ(run.status, c.status) << c.args.back();
     EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "") << c.args.back();

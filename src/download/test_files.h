@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace netupdate::download::testing {
+
+namespace fs = std::filesystem;
+
+// The program's paths are UTF-8 on every platform; std::filesystem's string()
+// would give the ANSI code page on Windows.
+std::string utf8(const fs::path& path);
+fs::path fromUtf8(const std::string& text);
+
+// A fresh folder for one test, removed with everything in it afterwards.
+class TempDirectory {
+ public:
+  explicit TempDirectory(const std::string& prefix = "netupdate_test");
+  ~TempDirectory();
+  TempDirectory(const TempDirectory&) = delete;
+  TempDirectory& operator=(const TempDirectory&) = delete;
+  const fs::path& path() const { return m_path; }
+  // A name inside the folder, as the program is given it (UTF-8).
+  std::string file(const std::string& name) const { return utf8(m_path / fromUtf8(name)); }
+
+ private:
+  fs::path m_path;
+};
+
+// Why the page file could not be created, in the words of the platform.
+// These live in the platform files of the test support.
+enum class CreateFailure { MissingFolder, FolderIsAFile, NameIsAFolder, HeldByAnotherProgram };
+std::string reasonFor(CreateFailure failure);
+
+// True while this process holds the file open.
+bool openInThisProcess(const fs::path& path);
+
+}  // namespace netupdate::download::testing
