@@ -1,81 +1,73 @@
 #pragma once
 
-#include <QWidget>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "app/command_line.h"
-#include "app/message_dialog.h"
+#include "app/main_view.h"
 #include "app/run_state.h"
 #include "app/stages.h"
-
-class QLabel;
-class QPushButton;
+#include "common/user_interface.h"
 
 namespace netupdate::app {
 
-inline constexpr const char* kWindowCaption = "NAV üzemanyagár letöltő";
-
-// The only window. It owns the run's state and the stages' components, runs
-// the whole job on its first activation and holds the exit code.
-class TMainFrm : public QWidget {
-  Q_OBJECT
-
+// The main window's logic, whatever toolkit draws it: it owns the run's
+// state and the stages' components, runs the whole job on the first
+// activation, and holds the exit code. The shell owns the window, forwards
+// its events here and does what `view` is asked. To the stages it is the
+// person at the screen.
+class TMainFrm : public common::UserInterface {
  public:
-  TMainFrm(CommandLine commandLine, const StagesFactory& makeStages, QWidget* parent = nullptr);
+  // `view` must outlive this object.
+  TMainFrm(MainView& view, CommandLine commandLine, const StagesFactory& makeStages);
   ~TMainFrm() override;
 
-  // Developer mode, the command-line check and `link`; may show the error dialog.
+  TMainFrm(const TMainFrm&) = delete;
+  TMainFrm& operator=(const TMainFrm&) = delete;
+
+  // Once the window and its controls exist: developer mode, the
+  // command-line check and `link`; may show the error dialog.
   void FormCreate();
 
-  const RunState& state() const { return m_state; }
-  int exitCode() const { return m_exitCode; }
+  // On every activation of the window; only the first starts the run.
+  void windowActivated();
 
-  // The two pauses of the run sequence; tests record them instead of sleeping.
-  void setWaitFunction(std::function<void(int milliseconds)> wait) { m_wait = std::move(wait); }
-
-  QLabel* Label1 = nullptr;
-  QLabel* Label2 = nullptr;
-  QLabel* Label3 = nullptr;
-  QLabel* Label4 = nullptr;
-  QPushButton* Button1 = nullptr;
-  QPushButton* Button2 = nullptr;
-  QPushButton* Button3 = nullptr;
-
- signals:
-  // The window has closed: the event loop may end.
-  void closed();
-
- protected:
-  bool event(QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-
- private:
-  void createControls();
-  void FormActivate();
+  // The buttons. None lets an error escape.
   void Button1Click();
   void Button2Click();
   void Button3Click();
 
-  // Every handler runs through here, so no error reaches the event loop.
-  void runHandler(const std::function<void()>& handler);
-  void requestClose();
-  void scheduleClose();
-  void pumpEvents();
-  void setActivity(const char* text);
+  // Esc and Alt+F4 may close a window that stays open by design (developer
+  // mode) or was left open by an unhandled error.
   bool userMayClose() const;
 
+  // Whether an attempt to close the window, ours or anybody's, goes through.
+  bool closeAccepted() const;
+
+  int exitCode() const { return m_exitCode; }
+  const RunState& state() const { return m_state; }
+
+  // What the stages see.
+  void showError(const std::string& message) override;
+  common::DialogResult confirm(const std::string& message) override;
+  void requestClose() override;
+
+ private:
+  void FormActivate();
+
+  // Every handler runs through here, so no error reaches the event loop.
+  void runHandler(const std::function<void()>& handler);
+  void reportUnhandledError(const std::string& message);
+  void scheduleClose();
+
+  MainView& m_view;
   CommandLine m_commandLine;
   RunState m_state;
-  DialogUserInterface m_ui;
   std::unique_ptr<Stages> m_stages;
-  std::function<void(int)> m_wait;
   int m_exitCode = 0;
   int m_handlerDepth = 0;
   bool m_activated = false;
-  bool m_shown = false;
   bool m_running = false;
   bool m_closeRequested = false;
   bool m_closeScheduled = false;

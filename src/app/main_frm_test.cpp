@@ -1,512 +1,417 @@
 #include "app/main_frm.h"
 
-#include <QGuiApplication>
-#include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QScreen>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QWindow>
-#include <cstdlib>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <exception>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
-#include "app/dialog_driver.h"
 #include "app/platform.h"
+#include "app/recording_view.h"
 #include "app/shell_rules.h"
 #include "app/stage_double.h"
+#include "app/temp_working_dir.h"
 #include "common/error.h"
 
-Q_DECLARE_METATYPE(std::vector<std::string>)
-
 namespace netupdate::app {
+namespace {
 
 namespace fs = std::filesystem;
-using Log = StageDouble::Log;
-
-namespace {
+using common::DialogResult;
+using Log = std::vector<std::string>;
 
 constexpr const char* kFourArguments = "netupdate.exe user.fdb SYSDBA masterkey dbhost";
 
-std::string todaysPageFile() {
-  return pageFileName(fs::current_path().string(), today());
+const char* const kDownloading = "Adatok letöltése...";
+const char* const kParsing = "Adatok feldolgozása...";
+const char* const kWriting = "Adatok beírása az adatbázisba...";
+
+std::string label4(const char* text) {
+  return std::string("Label4 = ") + text;
 }
 
-void writeFile(const std::string& path) {
-  std::ofstream(path) << "leftover";
+std::string label2Link() {
+  return "Label2 = " + pageLink();
 }
 
-}  // namespace
+// A TMainFrm over a recording view, in a working directory of its own; the
+// stage doubles and the view share one log.
+struct Window {
+  explicit Window(const std::string& rawCommandLine)
+      : frame(view, CommandLine::fromRawLine(rawCommandLine), stageDoubleFactory(log, &stages)) {
+    view.attach(&frame);
+  }
 
-class MainFrmTest : public QObject {
-  Q_OBJECT
+  // What a shell does: FormCreate, then the event loop shows the window,
+  // which gets the focus, and runs what is posted.
+  void start() {
+    frame.FormCreate();
+    view.activate();
+    view.returnToEventLoop();
+  }
 
- private slots:
-  void init();
-  void cleanup();
+  static std::string pageFile() { return pageFileName(currentDirectory(), today()); }
+  static bool pageFileExists() { return fs::exists(pathFromUtf8(pageFile())); }
+  static void writePageFile() { std::ofstream(pathFromUtf8(pageFile())) << "leftover"; }
 
-  void controls_data();
-  void controls();
-  void windowFrame();
-  void runOutcome_data();
-  void runOutcome();
-  void downloadErrorDialogThenExitZero();
-  void unhandledError_data();
-  void unhandledError();
-  void runNotRepeatedWhenFocusReturns();
-  void normalRunCannotBeInterrupted();
-  void developerMode();
-  void developerModeClose_data();
-  void developerModeClose();
-  void startUpFailure_data();
-  void startUpFailure();
+  long count(const std::string& entry) const { return std::count(log->begin(), log->end(), entry); }
 
- private:
-  void create(const char* rawCommandLine);
-  // What start-up does after creating the window.
-  void start();
+  // The entries from `first` on, e.g. what a click added.
+  Log logFrom(std::size_t first) const {
+    return Log(log->begin() + static_cast<std::ptrdiff_t>(first), log->end());
+  }
 
-  std::unique_ptr<QTemporaryDir> m_dir;
-  fs::path m_previousDir;
-  std::shared_ptr<Log> m_log;
-  StageDouble* m_stages = nullptr;
-  std::unique_ptr<TMainFrm> m_window;
-  bool m_closed = false;
+  TempWorkingDirectory dir;
+  std::shared_ptr<Log> log = std::make_shared<Log>();
+  RecordingView view{log};
+  StageDouble* stages = nullptr;
+  TMainFrm frame;
 };
 
-void MainFrmTest::init() {
-  m_previousDir = fs::current_path();
-  m_dir = std::make_unique<QTemporaryDir>();
-  QVERIFY(m_dir->isValid());
-  fs::current_path(m_dir->path().toStdString());
-  unsetenv(kPageLinkVariable);
-  m_log = std::make_shared<Log>();
-  m_closed = false;
-}
-
-void MainFrmTest::cleanup() {
-  m_window.reset();
-  m_stages = nullptr;
-  fs::current_path(m_previousDir);
-  m_dir.reset();
-}
-
-void MainFrmTest::create(const char* rawCommandLine) {
-  m_window = std::make_unique<TMainFrm>(CommandLine::fromRawLine(rawCommandLine),
-                                        stageDoubleFactory(m_log, &m_stages));
-  QVERIFY(m_stages != nullptr);
-  connect(m_window.get(), &TMainFrm::closed, this, [this] { m_closed = true; });
-  auto activity = [this] { return m_window->Label4->text().toStdString(); };
-  m_stages->context = activity;
-  m_window->setWaitFunction([this, activity](int milliseconds) {
-    m_log->push_back("wait " + std::to_string(milliseconds) + " | " + activity());
-  });
-}
-
-void MainFrmTest::start() {
-  m_window->FormCreate();
-  m_window->show();
-}
-
-void MainFrmTest::controls_data() {
-  QTest::addColumn<QString>("name");
-  QTest::addColumn<QRect>("geometry");  // width 0: sized to its text
-  QTest::addColumn<QString>("text");
-  QTest::newRow("Label1") << "Label1" << QRect(8, 8, 0, 0)
-                          << "NAV üzemanyagárak frissítése a következő helyről:";
-  QTest::newRow("Label2") << "Label2" << QRect(8, 28, 516, 14) << "";
-  QTest::newRow("Label3") << "Label3" << QRect(8, 56, 0, 0) << "Aktuális folyamat:";
-  QTest::newRow("Label4") << "Label4" << QRect(8, 76, 516, 14) << "";
-  QTest::newRow("Button1") << "Button1" << QRect(120, 48, 90, 25) << "Oldal letöltése";
-  QTest::newRow("Button2") << "Button2" << QRect(216, 48, 75, 25) << "Feldolgoz";
-  QTest::newRow("Button3") << "Button3" << QRect(297, 48, 144, 25) << "Adatok beírása user-be";
-}
-
-void MainFrmTest::controls() {
-  QFETCH(QString, name);
-  QFETCH(QRect, geometry);
-  QFETCH(QString, text);
-  create(kFourArguments);
-  auto* control = m_window->findChild<QWidget*>(name);
-  QVERIFY(control != nullptr);
-  QVERIFY(control->isVisibleTo(m_window.get()));
-  QVERIFY(control->isEnabled());
-  if (geometry.width() == 0) {
-    QCOMPARE(control->pos(), geometry.topLeft());
-    QCOMPARE(control->size(), control->sizeHint());
-  } else {
-    QCOMPARE(control->geometry(), geometry);
-  }
-  if (auto* label = qobject_cast<QLabel*>(control)) {
-    QCOMPARE(label->text(), text);
-    QVERIFY(!label->wordWrap());
-  } else {
-    QCOMPARE(qobject_cast<QPushButton*>(control)->text(), text);
-  }
-}
-
-void MainFrmTest::windowFrame() {
-  writeFile("debugfq.txt");  // keeps the window open without running anything
-  create(kFourArguments);
-  QCOMPARE(m_window->windowTitle(), QStringLiteral("NAV üzemanyagár letöltő"));
-  QCOMPARE(m_window->minimumSize(), QSize(542, 105));
-  QCOMPARE(m_window->maximumSize(), QSize(542, 105));
-  const Qt::WindowFlags flags = m_window->windowFlags();
-  QCOMPARE(flags & Qt::WindowType_Mask, Qt::Window);
-  QVERIFY(!(flags & Qt::WindowCloseButtonHint));
-  QVERIFY(!(flags & Qt::WindowSystemMenuHint));
-  QVERIFY(!(flags & Qt::WindowMinMaxButtonsHint));
-  QCOMPARE(m_window->font().pixelSize(), 12);
-  QVERIFY(m_window->font().family() == QStringLiteral("Tahoma") ||
-          m_window->font().styleHint() == QFont::SansSerif);
-
-  start();
-  QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-  QCOMPARE(QApplication::focusWidget(), m_window->Button1);
-  for (QPushButton* next : {m_window->Button2, m_window->Button3, m_window->Button1}) {
-    QTest::keyClick(m_window->windowHandle(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), next);
-  }
-  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-  QVERIFY(qAbs(m_window->geometry().center().x() - area.center().x()) <= 1);
-  QVERIFY(qAbs(m_window->geometry().center().y() - area.center().y()) <= 1);
-  QCOMPARE(m_window->size(), QSize(542, 105));
-}
-
-void MainFrmTest::runOutcome_data() {
-  QTest::addColumn<bool>("downloaded");
-  QTest::addColumn<bool>("reconciled");
-  QTest::addColumn<int>("exitCode");
-  QTest::addColumn<std::vector<std::string>>("log");
-  QTest::newRow("reconciled") << true << true << 1
-                              << std::vector<std::string>{
-                                     "OldalLetolt | Adatok letöltése...",
-                                     "wait 1000 | Adatok feldolgozása...",
-                                     "Feldolgoz | Adatok feldolgozása...",
-                                     "wait 1000 | Adatok beírása az adatbázisba...",
-                                     "AdatBetolt | Adatok beírása az adatbázisba...",
-                                 };
-  QTest::newRow("no connection") << true << false << 2
-                                 << std::vector<std::string>{
-                                        "OldalLetolt | Adatok letöltése...",
-                                        "wait 1000 | Adatok feldolgozása...",
-                                        "Feldolgoz | Adatok feldolgozása...",
-                                        "wait 1000 | Adatok beírása az adatbázisba...",
-                                        "AdatBetolt | Adatok beírása az adatbázisba...",
-                                    };
-  QTest::newRow("download failed")
-      << false << true << 0 << std::vector<std::string>{"OldalLetolt | Adatok letöltése..."};
-}
-
-void MainFrmTest::runOutcome() {
-  QFETCH(bool, downloaded);
-  QFETCH(bool, reconciled);
-  QFETCH(int, exitCode);
-  QFETCH(std::vector<std::string>, log);
-  writeFile(todaysPageFile());
-  create(kFourArguments);
-  bool leftoverGone = false;
-  bool busyDuringRun = false;
-  m_stages->download = [&](RunState& state, common::UserInterface&) {
-    leftoverGone = !fs::exists(state.TempFile);
-    busyDuringRun = m_window->cursor().shape() == Qt::WaitCursor;
-    return downloaded;
+TEST(MainFrm, RunOutcomesAndExitCodes) {
+  struct Case {
+    const char* name;
+    bool downloaded;
+    bool connected;
+    DialogResult answer;
+    int exitCode;
+    Log log;
   };
-  m_stages->reconcile = [&](RunState&, common::UserInterface&) { return reconciled; };
-
-  start();
-  QTRY_VERIFY(m_closed);
-  QCOMPARE(*m_log, log);
-  QCOMPARE(m_window->exitCode(), exitCode);
-  QVERIFY(leftoverGone);
-  QVERIFY(busyDuringRun);
-  QCOMPARE(m_window->cursor().shape(), Qt::ArrowCursor);
-  QVERIFY(!fs::exists(todaysPageFile()));
-  QVERIFY(!m_window->isVisible());
-
-  const RunState& state = m_window->state();
-  QCOMPARE(state.adatbazis, std::string("dbhost:user.fdb"));
-  QCOMPARE(state.username, std::string("SYSDBA"));
-  QCOMPARE(state.password, std::string("masterkey"));
-  QCOMPARE(state.server, std::string("dbhost"));
-  QCOMPARE(state.ProgramDir, fs::current_path().string());
-  QCOMPARE(state.TempFile, todaysPageFile());
-  QCOMPARE(m_window->Label2->text().toStdString(), std::string(kPageLink));
-}
-
-void MainFrmTest::downloadErrorDialogThenExitZero() {
-  setenv(kPageLinkVariable, "http://127.0.0.1:9/p.html", 1);
-  create(R"(netupdate.exe "C:\ZEPA 2018\user.fdb" SYSDBA "" pw)");
-  m_stages->download = [](RunState&, common::UserInterface& ui) {
-    ui.showError("Socket Error # 10061\r\nConnection refused.");
-    return false;
+  const std::string noConnection = "Error: Nem sikerült kapcsolódni az adatbázishoz!";
+  const Case cases[] = {
+      {"reconciled",
+       true,
+       true,
+       DialogResult::Yes,
+       1,
+       {"busy pointer", label2Link(), label4(kDownloading), "pump", "OldalLetolt", label4(kParsing),
+        "pump", "wait 1000", "Feldolgoz", label4(kWriting), "pump", "wait 1000", "AdatBetolt",
+        "Confirm: Felülírjam?", "normal pointer", "closeWindow"}},
+      {"no connection",
+       true,
+       false,
+       DialogResult::Ok,
+       2,
+       {"busy pointer", label2Link(), label4(kDownloading), "pump", "OldalLetolt", label4(kParsing),
+        "pump", "wait 1000", "Feldolgoz", label4(kWriting), "pump", "wait 1000", "AdatBetolt",
+        noConnection, "normal pointer", "closeWindow"}},
+      {"download failed",
+       false,
+       true,
+       DialogResult::Ok,
+       0,
+       {"busy pointer", label2Link(), label4(kDownloading), "pump", "OldalLetolt",
+        "Error: Socket Error # 10061\r\nConnection refused.", "normal pointer", "closeWindow"}},
   };
-  DialogDriver driver;
-  driver.then(DialogDriver::pressKey(Qt::Key_Return));
-  start();
-  QTRY_VERIFY(m_closed);
-  QCOMPARE(driver.seen().size(), 1u);
-  QCOMPARE(driver.seen()[0].title, QStringLiteral("Error"));
-  QCOMPARE(driver.seen()[0].text, QStringLiteral("Socket Error # 10061\nConnection refused."));
-  QCOMPARE(m_window->exitCode(), 0);
-  QCOMPARE(m_log->size(), 1u);
-  QVERIFY(!fs::exists(todaysPageFile()));
-  // The empty third argument took no position; three arguments, so no server.
-  QCOMPARE(m_window->state().adatbazis, std::string(R"(C:\ZEPA 2018\user.fdb)"));
-  QCOMPARE(m_window->state().password, std::string("pw"));
-  QCOMPARE(m_window->state().server, std::string());
-  QCOMPARE(m_window->Label2->text(), QStringLiteral("http://127.0.0.1:9/p.html"));
-}
-
-void MainFrmTest::unhandledError_data() {
-  QTest::addColumn<QString>("failingStage");
-  QTest::addColumn<QString>("thrown");  // empty: a nested error
-  QTest::addColumn<QString>("shown");
-  QTest::addColumn<QString>("activity");
-  QTest::addColumn<int>("stagesRun");
-  QTest::newRow("download") << "OldalLetolt"
-                            << "Cannot create file x.html: Permission denied"
-                            << "Cannot create file x.html: Permission denied."
-                            << "Adatok letöltése..." << 1;
-  QTest::newRow("parse, innermost message") << "Feldolgoz"
-                                            << ""
-                                            << "Read error: Input/output error."
-                                            << "Adatok feldolgozása..." << 2;
-  QTest::newRow("reconcile, text already ending in a dot")
-      << "AdatBetolt"
-      << "lock conflict on no wait transaction."
-      << "lock conflict on no wait transaction."
-      << "Adatok beírása az adatbázisba..." << 3;
-}
-
-void MainFrmTest::unhandledError() {
-  QFETCH(QString, failingStage);
-  QFETCH(QString, thrown);
-  QFETCH(QString, shown);
-  QFETCH(QString, activity);
-  QFETCH(int, stagesRun);
-  create(kFourArguments);
-  auto raise = [&] {
-    if (!thrown.isEmpty()) throw common::Error(thrown.toStdString());
-    try {
-      throw std::runtime_error("Read error: Input/output error");
-    } catch (...) {
-      std::throw_with_nested(common::Error("Cannot parse the page"));
-    }
-  };
-  if (failingStage == "OldalLetolt")
-    m_stages->download = [&](auto&, auto&) -> bool {
-      raise();
-      return false;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Window w(kFourArguments);
+    Window::writePageFile();
+    bool leftoverGone = false;
+    bool busyDuringRun = false;
+    bool closableDuringRun = true;
+    w.stages->download = [&](RunState&, common::UserInterface& ui) {
+      leftoverGone = !Window::pageFileExists();
+      busyDuringRun = w.view.busy();
+      closableDuringRun = w.frame.userMayClose() || w.frame.closeAccepted();
+      if (!c.downloaded) ui.showError("Socket Error # 10061\r\nConnection refused.");
+      return c.downloaded;
     };
-  if (failingStage == "Feldolgoz") m_stages->parse = [&](auto&) { raise(); };
-  if (failingStage == "AdatBetolt")
-    m_stages->reconcile = [&](auto&, auto&) -> bool {
-      raise();
-      return false;
+    w.stages->reconcile = [&](RunState&, common::UserInterface& ui) {
+      if (!c.connected) {
+        // As the real stage does: the error, then the close request.
+        ui.showError("Nem sikerült kapcsolódni az adatbázishoz!");
+        ui.requestClose();
+        return false;
+      }
+      return ui.confirm("Felülírjam?") == DialogResult::Yes;
     };
+    w.view.answerNext(c.answer);
+    w.start();
 
-  DialogDriver driver;
-  driver.then(DialogDriver::inspectThenEnter([](QWidget* dialog) {
-    auto* box = qobject_cast<QMessageBox*>(dialog);
-    QVERIFY(box != nullptr);
-    QCOMPARE(box->icon(), QMessageBox::Critical);
-  }));
-  start();
-  QTRY_COMPARE(driver.seen().size(), 1u);
-  QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
-  QCOMPARE(driver.seen()[0].title, QString::fromUtf8(kApplicationTitle));
-  QCOMPARE(driver.seen()[0].text, shown);
-  QCOMPARE(driver.seen()[0].buttons, QStringList{"OK"});
+    EXPECT_EQ(*w.log, c.log);
+    EXPECT_EQ(w.frame.exitCode(), c.exitCode);
+    EXPECT_TRUE(leftoverGone);
+    EXPECT_TRUE(busyDuringRun);
+    EXPECT_FALSE(closableDuringRun);
+    EXPECT_FALSE(Window::pageFileExists());
+    EXPECT_TRUE(w.view.closed());
 
-  // The handler ended where it stood: no exit code, no deletion, no close.
-  QCOMPARE(static_cast<int>(std::count_if(m_log->begin(), m_log->end(),
-                                          [](const std::string& e) { return e[0] != 'w'; })),
-           stagesRun);
-  QCOMPARE(m_window->Label4->text(), activity);
-  QCOMPARE(m_window->exitCode(), 0);
-  QCOMPARE(fs::exists(todaysPageFile()), failingStage != "OldalLetolt");
-  QCOMPARE(m_window->cursor().shape(), Qt::WaitCursor);
-  QVERIFY(m_window->isVisible());
-  QVERIFY(!m_closed);
-
-  // The buttons still work, and the person can leave.
-  m_log->clear();
-  m_stages->parse = nullptr;
-  QTest::mouseClick(m_window->Button2, Qt::LeftButton);
-  QCOMPARE(m_log->size(), 1u);
-  QCOMPARE(m_log->front().substr(0, 9), std::string("Feldolgoz"));
-  QTest::keyClick(m_window->Button1, Qt::Key_Escape);
-  QTRY_VERIFY(m_closed);
-  QCOMPARE(m_window->exitCode(), 0);
+    const RunState& state = w.frame.state();
+    EXPECT_EQ(state.adatbazis, "dbhost:user.fdb");
+    EXPECT_EQ(state.username, "SYSDBA");
+    EXPECT_EQ(state.password, "masterkey");
+    EXPECT_EQ(state.server, "dbhost");
+    EXPECT_EQ(state.ProgramDir, currentDirectory());
+    EXPECT_EQ(state.TempFile, Window::pageFile());
+    EXPECT_EQ(w.view.labelText(ViewLabel::Label2), pageLink());
+  }
 }
 
-void MainFrmTest::runNotRepeatedWhenFocusReturns() {
-  create(kFourArguments);
-  std::vector<common::DialogResult> answers;
-  m_stages->reconcile = [&](RunState&, common::UserInterface& ui) {
+TEST(MainFrm, EmptyQuotedArgumentTakesNoPositionAndThreeMeanNoServer) {
+  Window w(R"(netupdate.exe "C:\ZEPA 2018\user.fdb" SYSDBA "" pw)");
+  w.start();
+  EXPECT_EQ(w.frame.state().adatbazis, R"(C:\ZEPA 2018\user.fdb)");
+  EXPECT_EQ(w.frame.state().password, "pw");
+  EXPECT_EQ(w.frame.state().server, "");
+  EXPECT_EQ(w.frame.exitCode(), 1);
+}
+
+void throwNested() {
+  try {
+    throw std::runtime_error("Read error: Input/output error");
+  } catch (...) {
+    std::throw_with_nested(common::Error("Cannot parse the page"));
+  }
+}
+
+TEST(MainFrm, UnhandledErrorEndsTheHandlerWhereItStands) {
+  struct Case {
+    std::string stage;
+    std::function<void()> raise;
+    std::string box;
+    const char* activity;
+    long stagesRun;
+  };
+  const Case cases[] = {
+      {"OldalLetolt", [] { throw common::Error("Cannot create file x.html: Permission denied"); },
+       "box: Cannot create file x.html: Permission denied.", kDownloading, 1},
+      {"Feldolgoz", throwNested, "box: Read error: Input/output error.", kParsing, 2},
+      {"AdatBetolt", [] { throw common::Error("lock conflict on no wait transaction."); },
+       "box: lock conflict on no wait transaction.", kWriting, 3},
+      {"AdatBetolt", [] { throw common::Error("Wow!"); }, "box: Wow!", kWriting, 3},
+      {"Feldolgoz", [] { throw common::Error(""); }, "box: ", kParsing, 2},
+      {"Feldolgoz", [] { throw 42; }, "box: Unknown error.", kParsing, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.box);
+    Window w(kFourArguments);
+    w.stages->download = [&](RunState&, common::UserInterface&) {
+      if (c.stage == "OldalLetolt") c.raise();
+      return true;
+    };
+    w.stages->parse = [&](RunState&) {
+      if (c.stage == "Feldolgoz") c.raise();
+    };
+    w.stages->reconcile = [&](RunState&, common::UserInterface&) {
+      if (c.stage == "AdatBetolt") c.raise();
+      return true;
+    };
+    w.start();
+
+    // No exit code, no deletion, no pointer change, no close.
+    EXPECT_EQ(w.log->back(), c.box);
+    EXPECT_EQ(w.count("OldalLetolt") + w.count("Feldolgoz") + w.count("AdatBetolt"), c.stagesRun);
+    EXPECT_EQ(w.count("normal pointer"), 0);
+    EXPECT_EQ(w.view.labelText(ViewLabel::Label4), c.activity);
+    EXPECT_EQ(w.frame.exitCode(), 0);
+    EXPECT_EQ(Window::pageFileExists(), c.stage != "OldalLetolt");
+    EXPECT_TRUE(w.view.busy());
+    EXPECT_FALSE(w.view.closed());
+    EXPECT_EQ(w.view.pendingTasks(), 0u);
+
+    // The buttons still work, the same error is reported again, and the
+    // person may now leave.
+    const std::size_t before = w.log->size();
+    w.frame.Button2Click();
+    w.frame.Button1Click();
+    w.frame.Button3Click();
+    Log again = {"Feldolgoz", "OldalLetolt", "AdatBetolt"};
+    again.insert(std::find(again.begin(), again.end(), c.stage) + 1, c.box);
+    EXPECT_EQ(w.logFrom(before), again);
+    EXPECT_TRUE(w.frame.userMayClose());
+    EXPECT_TRUE(w.frame.closeAccepted());
+    EXPECT_EQ(w.frame.exitCode(), 0);
+  }
+}
+
+TEST(MainFrm, OnlyTheFirstActivationRunsTheSequence) {
+  Window w(kFourArguments);
+  std::vector<DialogResult> answers;
+  w.stages->reconcile = [&](RunState&, common::UserInterface& ui) {
+    // Each answered dialog hands the focus back to the window.
     for (int i = 0; i < 3; ++i) answers.push_back(ui.confirm("Felülírjam?"));
     return true;
   };
-  DialogDriver driver;
-  driver.then(DialogDriver::pressKey(Qt::Key_Return));
-  driver.then(DialogDriver::pressKey(Qt::Key_Escape));
-  driver.then(DialogDriver::closeBox());
-  start();
-  QTRY_VERIFY(m_closed);
-  const std::vector<common::DialogResult> expected = {
-      common::DialogResult::Yes, common::DialogResult::No, common::DialogResult::Cancel};
-  QVERIFY(answers == expected);
-  QCOMPARE(std::count_if(m_log->begin(), m_log->end(),
-                         [](const std::string& e) { return e.starts_with("OldalLetolt"); }),
-           1);
-  QCOMPARE(m_window->exitCode(), 1);
+  w.view.answerNext(DialogResult::Yes);
+  w.view.answerNext(DialogResult::No);
+  w.view.answerNext(DialogResult::Cancel);
+  w.frame.FormCreate();
+  w.view.activate();
+  w.view.activate();
+  w.view.returnToEventLoop();
+  w.view.activate();
+  w.view.returnToEventLoop();
 
-  // Focus coming back later does not start it again either.
-  QWidget other;
-  other.show();
-  other.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&other));
-  m_window->show();
-  m_window->activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-  QTest::qWait(0);
-  QCOMPARE(std::count_if(m_log->begin(), m_log->end(),
-                         [](const std::string& e) { return e.starts_with("OldalLetolt"); }),
-           1);
+  EXPECT_EQ(answers,
+            (std::vector<DialogResult>{DialogResult::Yes, DialogResult::No, DialogResult::Cancel}));
+  EXPECT_EQ(w.count("OldalLetolt"), 1);
+  EXPECT_EQ(w.count("busy pointer"), 1);
+  EXPECT_EQ(w.count("closeWindow"), 1);
+  EXPECT_EQ(w.count("unexpected dialog"), 0);
+  EXPECT_EQ(w.frame.exitCode(), 1);
 }
 
-void MainFrmTest::normalRunCannotBeInterrupted() {
-  create(kFourArguments);
-  bool stayedOpen = false;
-  m_stages->download = [this, &stayedOpen](RunState&, common::UserInterface&) {
-    // A person's Esc, Alt+F4, window-manager close and a stray click, all
-    // while the download blocks the window.
-    QTest::keyClick(m_window->Button1, Qt::Key_Escape);
-    QTest::keyClick(m_window->Button1, Qt::Key_F4, Qt::AltModifier);
-    m_window->windowHandle()->close();
-    QTest::mouseClick(m_window->Button3, Qt::LeftButton);
-    stayedOpen = m_window->isVisible() && !m_closed;
+TEST(MainFrm, CloseRequestsActOnceAndOnlyFromTheEventLoop) {
+  Window w(kFourArguments);
+  // Each stage asks; the run itself asks at its end.
+  w.stages->download = [](RunState&, common::UserInterface& ui) {
+    ui.requestClose();
+    ui.requestClose();
     return true;
   };
-  start();
-  QTRY_VERIFY(m_closed);
-  QVERIFY(stayedOpen);
-  QCOMPARE(m_log->size(), 5u);
-  QCOMPARE(m_window->exitCode(), 1);
+  w.stages->parse = [&w](RunState&) { w.frame.requestClose(); };
+  w.stages->reconcile = [](RunState&, common::UserInterface& ui) {
+    ui.requestClose();
+    return true;
+  };
+  w.frame.FormCreate();
+  w.view.activate();
+  EXPECT_EQ(w.view.pendingTasks(), 1u) << "the run waits for the event loop";
+  EXPECT_EQ(w.count("busy pointer"), 0);
+  w.view.returnToEventLoop();
+
+  // The run went on to its end after the requests, then the window closed.
+  ASSERT_GE(w.log->size(), 2u);
+  EXPECT_EQ(w.log->back(), "closeWindow");
+  EXPECT_EQ(w.log->at(w.log->size() - 2), "normal pointer");
+  EXPECT_EQ(w.count("closeWindow"), 1);
+  EXPECT_EQ(w.count("AdatBetolt"), 1);
+  EXPECT_EQ(w.frame.exitCode(), 1);
+
+  // A request after the close does nothing more.
+  w.frame.requestClose();
+  w.view.returnToEventLoop();
+  EXPECT_EQ(w.count("closeWindow"), 1);
 }
 
-void MainFrmTest::developerMode() {
-  writeFile("debugfq.txt");
-  writeFile(todaysPageFile());
-  create(kFourArguments);
-  m_window->FormCreate();
-  QVERIFY(m_window->isVisible());  // at once, before the event loop
-  m_window->show();
-  QTRY_COMPARE(m_window->Label2->text().toStdString(), std::string(kPageLink));
-  QTest::qWait(0);
-  QVERIFY(m_log->empty());
-  QCOMPARE(m_window->Label4->text(), QString());
-  QCOMPARE(m_window->cursor().shape(), Qt::WaitCursor);
-  QVERIFY(!fs::exists(todaysPageFile()));
-  const RunState& state = m_window->state();
-  QVERIFY(state.debug);
-  QCOMPARE(state.adatbazis, std::string(R"(g:\VARKONA.WIN\2018\user\user.fdb)"));
-  QCOMPARE(state.username, std::string("SYSDBA"));
-  QCOMPARE(state.password, std::string("k"));
-  QCOMPARE(state.server, std::string());
-  QCOMPARE(state.TempFile, todaysPageFile());
+TEST(MainFrm, ClicksAndCloseAttemptsDuringTheAutomaticRunAreIgnored) {
+  Window w(kFourArguments);
+  bool closable = true;
+  // Made while the download blocks the window, they reach it at the next
+  // pump point.
+  w.stages->download = [&](RunState&, common::UserInterface&) {
+    w.view.queueInput([&w] { w.frame.Button1Click(); });
+    w.view.queueInput([&w] { w.frame.Button2Click(); });
+    w.view.queueInput([&w] { w.frame.Button3Click(); });
+    w.view.queueInput([&] { closable = w.frame.userMayClose() || w.frame.closeAccepted(); });
+    return true;
+  };
+  w.start();
+  EXPECT_FALSE(closable);
+  EXPECT_EQ(w.count("OldalLetolt"), 1);
+  EXPECT_EQ(w.count("Feldolgoz"), 1);
+  EXPECT_EQ(w.count("AdatBetolt"), 1);
+  EXPECT_EQ(w.frame.exitCode(), 1);
+  EXPECT_TRUE(w.view.closed());
+}
+
+TEST(MainFrm, DeveloperModeWaitsForTheButtons) {
+  Window w(kFourArguments);
+  std::ofstream("debugfq.txt");
+  Window::writePageFile();
+  w.frame.FormCreate();
+  EXPECT_EQ(*w.log, Log{"showWindow"}) << "visible at once, before the event loop";
+  EXPECT_TRUE(w.frame.userMayClose());
+  w.view.activate();
+  w.view.returnToEventLoop();
+
+  EXPECT_EQ(*w.log, (Log{"showWindow", "busy pointer", label2Link()}));
+  EXPECT_EQ(w.view.labelText(ViewLabel::Label4), "");
+  EXPECT_TRUE(w.view.busy());
+  EXPECT_FALSE(Window::pageFileExists());
+  EXPECT_FALSE(w.view.closed());
+  const RunState& state = w.frame.state();
+  EXPECT_TRUE(state.debug);
+  EXPECT_EQ(state.adatbazis, R"(g:\VARKONA.WIN\2018\user\user.fdb)");
+  EXPECT_EQ(state.username, "SYSDBA");
+  EXPECT_EQ(state.password, "k");
+  EXPECT_EQ(state.server, "");
+  EXPECT_EQ(state.TempFile, Window::pageFile());
 
   // Each button runs its stage and nothing else.
-  QTest::mouseClick(m_window->Button1, Qt::LeftButton);
-  QTest::mouseClick(m_window->Button2, Qt::LeftButton);
-  QCOMPARE(*m_log, (std::vector<std::string>{"OldalLetolt | ", "Feldolgoz | "}));
-  QVERIFY(fs::exists(todaysPageFile()));
-  QCOMPARE(m_window->exitCode(), 0);
+  std::size_t before = w.log->size();
+  w.frame.Button1Click();
+  w.frame.Button2Click();
+  EXPECT_EQ(w.logFrom(before), (Log{"OldalLetolt", "Feldolgoz"}));
+  EXPECT_TRUE(Window::pageFileExists());
+  EXPECT_EQ(w.frame.exitCode(), 0);
 
-  // A failed connection shows its error and asks for the close.
-  m_stages->reconcile = [](RunState&, common::UserInterface& ui) {
+  // A failed connection shows its error and asks for the close, which comes
+  // once the click has been handled.
+  w.stages->reconcile = [](RunState&, common::UserInterface& ui) {
     ui.showError("Nem sikerült kapcsolódni az adatbázishoz!");
     ui.requestClose();
     ui.requestClose();
     return false;
   };
-  DialogDriver driver;
-  driver.then(DialogDriver::pressKey(Qt::Key_Escape));
-  QTest::mouseClick(m_window->Button3, Qt::LeftButton);
-  QTRY_VERIFY(m_closed);
-  QCOMPARE(m_window->exitCode(), 0);
-  QVERIFY(fs::exists(todaysPageFile()));
-  QCOMPARE(m_window->Label4->text(), QString());
+  w.view.answerNext(DialogResult::Ok);
+  before = w.log->size();
+  w.frame.Button3Click();
+  EXPECT_FALSE(w.view.closed());
+  w.view.returnToEventLoop();
+  EXPECT_EQ(w.logFrom(before),
+            (Log{"AdatBetolt", "Error: Nem sikerült kapcsolódni az adatbázishoz!", "closeWindow"}));
+  EXPECT_EQ(w.frame.exitCode(), 0);
+  EXPECT_TRUE(Window::pageFileExists());
 }
 
-void MainFrmTest::developerModeClose_data() {
-  QTest::addColumn<int>("how");
-  QTest::newRow("Esc") << 0;
-  QTest::newRow("Alt+F4 reaching the window") << 1;
-  QTest::newRow("window manager's close") << 2;
+TEST(MainFrm, DeveloperModeIgnoresTheCommandLine) {
+  for (const char* line : {"netupdate.exe", "netupdate.exe a", kFourArguments}) {
+    SCOPED_TRACE(line);
+    Window w(line);
+    std::ofstream("debugfq.txt") << "never read";
+    w.start();
+    EXPECT_EQ(*w.log, (Log{"showWindow", "busy pointer", label2Link()}));
+    EXPECT_EQ(w.frame.state().adatbazis, R"(g:\VARKONA.WIN\2018\user\user.fdb)");
+    EXPECT_EQ(w.frame.state().username, "SYSDBA");
+  }
 }
 
-void MainFrmTest::developerModeClose() {
-  QFETCH(int, how);
-  writeFile("debugfq.txt");
-  create("netupdate.exe");
-  start();
-  QTRY_VERIFY(!m_window->Label2->text().isEmpty());
-  if (how == 0) QTest::keyClick(m_window->Button1, Qt::Key_Escape);
-  if (how == 1) QTest::keyClick(m_window->Button1, Qt::Key_F4, Qt::AltModifier);
-  if (how == 2) m_window->windowHandle()->close();
-  QTRY_VERIFY(m_closed);
-  QVERIFY(!m_window->isVisible());
-  QCOMPARE(m_window->exitCode(), 0);
-  QVERIFY(m_log->empty());
+TEST(MainFrm, StartUpFailureShowsItsMessageAndClosesAtOnce) {
+  struct Case {
+    const char* commandLine;
+    bool markerDirectory;
+    std::string message;
+  };
+  const std::string notFromZepa = "A program csak az ZEPA programból indítható!";
+  const std::string wrong = "A program nem megfelő paraméterekkel lett indítva!";
+  const Case cases[] = {
+      {"netupdate.exe", false, notFromZepa},
+      {R"(netupdate.exe "" "" "")", false, notFromZepa},
+      {"netupdate.exe user.fdb", false, wrong},
+      {"netupdate.exe user.fdb SYSDBA", false, wrong},
+      {R"(netupdate.exe user.fdb "" SYSDBA)", false, wrong},
+      {"netupdate.exe", true, notFromZepa},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.commandLine);
+    Window w(c.commandLine);
+    if (c.markerDirectory) fs::create_directory("debugfq.txt");
+    Window::writePageFile();
+    w.view.answerNext(DialogResult::Ok);
+    w.frame.FormCreate();
+    EXPECT_EQ(*w.log, Log{"Error: " + c.message}) << "before the window is shown";
+    EXPECT_TRUE(w.frame.state().indithiba);
+    EXPECT_EQ(w.frame.state().link, pageLink());
+    EXPECT_FALSE(w.frame.closeAccepted());
+
+    w.view.activate();
+    w.view.returnToEventLoop();
+    // Nothing downloaded, deleted, shown or written.
+    EXPECT_EQ(*w.log, (Log{"Error: " + c.message, "closeWindow"}));
+    EXPECT_EQ(w.frame.exitCode(), 0);
+    EXPECT_TRUE(Window::pageFileExists());
+    EXPECT_FALSE(w.view.busy());
+    EXPECT_EQ(w.view.labelText(ViewLabel::Label2), "");
+  }
 }
 
-void MainFrmTest::startUpFailure_data() {
-  QTest::addColumn<QString>("commandLine");
-  QTest::addColumn<bool>("markerDirectory");
-  QTest::addColumn<QString>("message");
-  const QString notFromZepa = QStringLiteral("A program csak az ZEPA programból indítható!");
-  const QString wrong = QStringLiteral("A program nem megfelő paraméterekkel lett indítva!");
-  QTest::newRow("no arguments") << "netupdate.exe" << false << notFromZepa;
-  QTest::newRow("only empty arguments") << R"(netupdate.exe "" "" "")" << false << notFromZepa;
-  QTest::newRow("one argument") << "netupdate.exe user.fdb" << false << wrong;
-  QTest::newRow("two arguments") << "netupdate.exe user.fdb SYSDBA" << false << wrong;
-  QTest::newRow("marker is a directory") << "netupdate.exe" << true << notFromZepa;
-}
-
-void MainFrmTest::startUpFailure() {
-  QFETCH(QString, commandLine);
-  QFETCH(bool, markerDirectory);
-  QFETCH(QString, message);
-  if (markerDirectory) fs::create_directory("debugfq.txt");
-  writeFile(todaysPageFile());
-  create(commandLine.toStdString().c_str());
-  bool windowShownDuringDialog = true;
-  DialogDriver driver;
-  driver.then(DialogDriver::inspectThenEnter(
-      [&](QWidget*) { windowShownDuringDialog = m_window->isVisible(); }));
-  m_window->FormCreate();
-  QCOMPARE(driver.seen().size(), 1u);
-  QCOMPARE(driver.seen()[0].title, QStringLiteral("Error"));
-  QCOMPARE(driver.seen()[0].text, message);
-  QVERIFY(!windowShownDuringDialog);
-  QVERIFY(m_window->state().indithiba);
-  QCOMPARE(m_window->state().link, std::string(kPageLink));
-
-  m_window->show();
-  QTRY_VERIFY(m_closed);
-  QCOMPARE(m_window->exitCode(), 0);
-  QVERIFY(m_log->empty());
-  QVERIFY(fs::exists(todaysPageFile()));
-  QCOMPARE(m_window->Label2->text(), QString());
-  QCOMPARE(m_window->cursor().shape(), Qt::ArrowCursor);
-}
-
+}  // namespace
 }  // namespace netupdate::app
-
-QTEST_MAIN(netupdate::app::MainFrmTest)
-#include "main_frm_test.moc"

@@ -8,6 +8,8 @@
 
 namespace netupdate::app {
 
+inline constexpr const char* kWindowCaption = "NAV üzemanyagár letöltő";
+
 // Caption of the report of unhandled errors.
 inline constexpr const char* kApplicationTitle = "NAV üzemanyagár netupdate";
 

@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "app/shell_rules.h"
+
 namespace netupdate::app {
 
 void StageDouble::record(const char* what) {
@@ -12,7 +14,7 @@ bool StageDouble::OldalLetolt(RunState& state, common::UserInterface& ui) {
   record("OldalLetolt");
   const bool saved = download ? download(state, ui) : true;
   // Even a failed download leaves a (possibly empty) page file behind.
-  std::ofstream(state.TempFile, std::ios::binary) << "<html>page</html>";
+  std::ofstream(pathFromUtf8(state.TempFile), std::ios::binary) << "<html>page</html>";
   return saved;
 }
 

@@ -10,7 +10,7 @@
 
 class QWidget;
 
-namespace netupdate::app {
+namespace netupdate::qt {
 
 // What a test saw of a modal dialog before answering it.
 struct SeenDialog {
@@ -58,4 +58,4 @@ class DialogDriver : public QObject {
   std::vector<QPointer<QWidget>> m_pending;
 };
 
-}  // namespace netupdate::app
+}  // namespace netupdate::qt

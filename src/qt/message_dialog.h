@@ -2,17 +2,17 @@
 
 #include <QDialog>
 #include <QString>
-#include <functional>
 #include <string>
 
+#include "app/main_view.h"
 #include "common/user_interface.h"
 
 class QLabel;
 class QPushButton;
 
-namespace netupdate::app {
+namespace netupdate::qt {
 
-enum class MessageKind { Error, Confirmation };
+using app::MessageKind;
 
 // The program's own modal message dialog: the stages' errors and the Yes/No
 // question. Centred on the screen; the text wraps at half the screen's width.
@@ -45,22 +45,8 @@ QString normaliseLineBreaks(const QString& text);
 
 common::DialogResult showMessageDialog(MessageKind kind, const std::string& message);
 
-// The toolkit's standard message box, captioned with the application title.
-void showUnhandledError(QWidget* parent, const std::string& message);
+// The toolkit's standard message box with the application title, the error
+// icon and one OK button, showing `text` as it is.
+void showStandardMessageBox(QWidget* parent, const std::string& text);
 
-// What the stages see of the window: real dialogs, and a close request the
-// window carries out once control is back in its event loop.
-class DialogUserInterface : public common::UserInterface {
- public:
-  explicit DialogUserInterface(std::function<void()> onCloseRequest)
-      : m_onCloseRequest(std::move(onCloseRequest)) {}
-
-  void showError(const std::string& message) override;
-  common::DialogResult confirm(const std::string& message) override;
-  void requestClose() override { m_onCloseRequest(); }
-
- private:
-  std::function<void()> m_onCloseRequest;
-};
-
-}  // namespace netupdate::app
+}  // namespace netupdate::qt

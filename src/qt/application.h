@@ -1,9 +1,9 @@
 #pragma once
 
-namespace netupdate::app {
+namespace netupdate::qt {
 
 // The whole process: start-up, the window's event loop, and the exit code
 // the host application reads.
 int runApplication(int argc, char** argv);
 
-}  // namespace netupdate::app
+}  // namespace netupdate::qt

@@ -1,4 +1,4 @@
-#include "app/message_dialog.h"
+#include "qt/message_dialog.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -14,7 +14,7 @@
 
 #include "app/shell_rules.h"
 
-namespace netupdate::app {
+namespace netupdate::qt {
 
 namespace {
 
@@ -128,18 +128,10 @@ common::DialogResult showMessageDialog(MessageKind kind, const std::string& mess
   return dialog.answer();
 }
 
-void showUnhandledError(QWidget* parent, const std::string& message) {
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle),
-                  QString::fromStdString(unhandledErrorText(message)), QMessageBox::Ok, parent);
+void showStandardMessageBox(QWidget* parent, const std::string& text) {
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(app::kApplicationTitle),
+                  QString::fromStdString(text), QMessageBox::Ok, parent);
   box.exec();
 }
 
-void DialogUserInterface::showError(const std::string& message) {
-  showMessageDialog(MessageKind::Error, message);
-}
-
-common::DialogResult DialogUserInterface::confirm(const std::string& message) {
-  return showMessageDialog(MessageKind::Confirmation, message);
-}
-
-}  // namespace netupdate::app
+}  // namespace netupdate::qt

@@ -1,4 +1,4 @@
-#include "app/dialog_driver.h"
+#include "qt/dialog_driver.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -9,7 +9,7 @@
 #include <QWindow>
 #include <algorithm>
 
-namespace netupdate::app {
+namespace netupdate::qt {
 
 DialogDriver::DialogDriver() {
   qApp->installEventFilter(this);
@@ -97,4 +97,4 @@ DialogDriver::Action DialogDriver::inspectThenEnter(std::function<void(QWidget*)
   };
 }
 
-}  // namespace netupdate::app
+}  // namespace netupdate::qt

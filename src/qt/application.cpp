@@ -1,33 +1,33 @@
-#include "app/application.h"
+#include "qt/application.h"
 
 #include <QApplication>
 
 #include "app/command_line.h"
-#include "app/main_frm.h"
 #include "app/shell_rules.h"
 #include "app/stages.h"
+#include "qt/main_window.h"
 
-namespace netupdate::app {
+namespace netupdate::qt {
 
 int runApplication(int argc, char** argv) {
   // Taken before QApplication, which removes the options it understands:
   // the host's arguments count as the host gave them.
-  const CommandLine commandLine = CommandLine::fromArgv(argc, argv);
+  const app::CommandLine commandLine = app::CommandLine::fromArgv(argc, argv);
 
   QApplication application(argc, argv);
   // Not the display name: Qt would append that to every window caption.
-  QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+  QApplication::setApplicationName(QString::fromUtf8(app::kApplicationTitle));
   // Message dialogs come and go before the window is shown; only the
   // window's own close ends the run.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  TMainFrm MainFrm(commandLine, makeRealStages);
-  QObject::connect(&MainFrm, &TMainFrm::closed, &application, &QCoreApplication::quit,
+  QtMainWindow MainFrm(commandLine, app::makeRealStages);
+  QObject::connect(&MainFrm, &QtMainWindow::closed, &application, &QCoreApplication::quit,
                    Qt::QueuedConnection);
-  MainFrm.FormCreate();
+  MainFrm.frame().FormCreate();
   MainFrm.show();
   QApplication::exec();
-  return MainFrm.exitCode();
+  return MainFrm.frame().exitCode();
 }
 
-}  // namespace netupdate::app
+}  // namespace netupdate::qt
