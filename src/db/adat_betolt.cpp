@@ -121,9 +121,8 @@ void report(const ReconcileOptions& options, Decision decision, const common::TU
 }  // namespace
 
 std::string KetJegyu(int value) {
-  std::string text = std::to_string(value);
-  if (text.size() == 1) text.insert(0, "0");
-  return text;
+  const std::string text = std::to_string(value);
+  return text.size() == 1 ? "0" + text : text;
 }
 
 std::string overwriteQuestion(const std::string& megnev, const common::Date& datum, float stored,

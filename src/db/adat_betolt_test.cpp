@@ -42,13 +42,7 @@ common::THaviArak gazolajInMarch(float price) {
 
 class ReconcileRoute : public ::testing::TestWithParam<Route> {
  protected:
-  void SetUp() override {
-    if (GetParam() == Route::Server && !testsupport::serverAvailable()) {
-      GTEST_SKIP() << "no Firebird server on "
-                   << testsupport::FirebirdServer::fromEnvironment().host
-                   << " (scripts/firebird-server start)";
-    }
-  }
+  void SetUp() override { NETUPDATE_REQUIRE_ROUTE(GetParam()); }
 };
 
 std::string routeName(const ::testing::TestParamInfo<Route>& info) {
@@ -116,7 +110,7 @@ class DecisionTable : public ::testing::TestWithParam<std::tuple<Route, Decision
 
 TEST_P(DecisionTable, WritesAndAsksAsDecided) {
   const auto& [route, c] = GetParam();
-  if (route == Route::Server && !testsupport::serverAvailable()) GTEST_SKIP() << "no server";
+  NETUPDATE_REQUIRE_ROUTE(route);
   std::vector<std::string> setup = fuelType(7, "Dízel", "Gázolaj");
   if (c.stored != nullptr) setup.push_back(storedPrice(7, 3, c.stored));
   HostDatabase host(route, setup);
@@ -303,7 +297,7 @@ class ConnectFailures : public ::testing::TestWithParam<ConnectFailure> {};
 
 TEST_P(ConnectFailures, OneDialogACloseRequestAndNothingTouched) {
   const ConnectFailure& c = GetParam();
-  if (c.route == Route::Server && !testsupport::serverAvailable()) GTEST_SKIP() << "no server";
+  NETUPDATE_REQUIRE_ROUTE(c.route);
   HostDatabase host(c.route, fuelType(1, "Dízel", "Gázolaj"));
   ConnectionValues values = host.values();
   c.spoil(values);
@@ -329,6 +323,32 @@ TEST_P(ConnectFailures, OneDialogACloseRequestAndNothingTouched) {
 
 INSTANTIATE_TEST_SUITE_P(Causes, ConnectFailures, ::testing::ValuesIn(kConnectFailures),
                          [](const auto& param) { return std::string(param.param.name); });
+
+// A machine without the client library: the same guarded failure, before any
+// file or server is looked at.
+TEST(ConnectFailure, NoClientLibrary) {
+  DbComponents db;
+  db.Varkona.setClientLibraryNames({"netupdate-no-such-fbclient"});
+  Outcome run;
+  std::string cause;
+  ReconcileOptions options;
+  options.onConnectFailure = [&cause](const std::exception& e) { cause = e.what(); };
+  const ConnectionValues values{"127.0.0.1:C:\\ZEPA\\zepa.fdb", "SYSDBA", "masterkey", "127.0.0.1"};
+  run.result = AdatBetolt(db, values, gazolajInMarch(405), run.Uzemanyagok, run.ui, options);
+
+  EXPECT_FALSE(run.result);
+  EXPECT_EQ(run.ui.errors,
+            std::vector<std::string>{"Nem sikerült a kapcsolódás a USER adatbázishoz!"});
+  EXPECT_EQ(run.ui.closeRequests, 1);
+  EXPECT_TRUE(run.ui.questions.empty());
+  EXPECT_NE(cause.find("Cannot load the Firebird client library: netupdate-no-such-fbclient"),
+            std::string::npos)
+      << cause;
+  EXPECT_TRUE(run.Uzemanyagok.empty());
+  EXPECT_FALSE(db.Varkona.Connected());
+  EXPECT_FALSE(db.tr1.Active());
+  EXPECT_FALSE(db.tr2.Active());
+}
 
 }  // namespace
 }  // namespace netupdate::db

@@ -1,7 +1,5 @@
 #include "db/client_library.h"
 
-#include <dlfcn.h>
-
 #include <map>
 #include <memory>
 #include <mutex>
@@ -15,7 +13,7 @@ namespace {
 
 template <typename Fn>
 void resolve(void* library, const char* symbol, Fn& target, std::string& missing) {
-  void* address = ::dlsym(library, symbol);
+  const ClientFunction address = findClientFunction(library, symbol);
   if (address == nullptr) {
     if (!missing.empty()) missing += ", ";
     missing += symbol;
@@ -63,16 +61,13 @@ void appendLine(std::string& out, std::string line) {
     line.front() = static_cast<char>(line.front() - 'a' + 'A');
   }
   if (line.back() != '.') line += '.';
-  // Server texts quote names and key values in the attachment's character set.
-  out += common::decodeAnsi(line);
+  // Server texts quote names and key values in the attachment's character set;
+  // the client library writes file names as it was given them (UTF-8 on Linux).
+  out += common::isUtf8(line) ? line : common::decodeAnsi(line);
   out += "\r\n";
 }
 
 }  // namespace
-
-std::vector<std::string> defaultClientLibraryNames() {
-  return {"libfbclient.so.2", "libfbclient.so"};
-}
 
 const ClientLibrary& ClientLibrary::load(const std::vector<std::string>& names) {
   static std::mutex mutex;
@@ -82,11 +77,11 @@ const ClientLibrary& ClientLibrary::load(const std::vector<std::string>& names) 
   std::string tried;
   for (const std::string& name : names) {
     if (const auto found = loaded.find(name); found != loaded.end()) return *found->second;
-    void* library = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string reason;
+    void* library = openClientLibrary(name, reason);
     if (library == nullptr) {
-      const char* reason = ::dlerror();
       if (!tried.empty()) tried += "; ";
-      tried += reason != nullptr ? reason : name;
+      tried += reason;
       continue;
     }
     auto api = resolveAll(library, name);
@@ -112,14 +107,3 @@ void raiseStatus(const ClientLibrary& api, const Status& status, std::string_vie
 }
 
 }  // namespace netupdate::db::detail
-
-// The Firebird engine and the ICU it loads keep caches for the life of the
-// process and never free them; under LeakSanitizer (the sanitizer test build)
-// they would hide real leaks of ours. Only the sanitizer runtime calls this.
-extern "C" const char* __lsan_default_suppressions();
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libicuuc.so\n"
-         "leak:libicui18n.so\n"
-         "leak:libfbclient.so\n"
-         "leak:libEngine12.so\n";
-}

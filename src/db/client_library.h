@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "db/client_platform.h"
+
 namespace netupdate::db::detail {
 
 // The entry points of libfbclient the layer calls, resolved from a library
@@ -40,9 +42,6 @@ struct ClientLibrary {
   // exit handlers of its own that must not outlive its code.
   static const ClientLibrary& load(const std::vector<std::string>& names);
 };
-
-// The names tried when the connection was given none.
-std::vector<std::string> defaultClientLibraryNames();
 
 // A status vector and what went wrong in it.
 struct Status {

@@ -6,7 +6,7 @@
 #include <cctype>
 #include <utility>
 
-#include "common/codepage.h"
+#include "db/client_platform.h"
 #include "db/db_error.h"
 #include "db/text_util.h"
 
@@ -65,7 +65,7 @@ std::string buildDpb(const std::vector<TDbConnectParam>& params) {
     const std::string line = trimControl(param.name + "=" + param.value);
     const std::size_t eq = line.find('=');
     const std::string_view name = std::string_view(line).substr(0, eq);
-    const std::string value = common::encodeAnsi(std::string_view(line).substr(eq + 1));
+    const std::string value = detail::clientText(std::string_view(line).substr(eq + 1));
     const auto* item = findName(kDpbItems, name, "isc_dpb_");
     if (item == nullptr) {
       throw EDbError("Unknown connection parameter \"" + std::string(name) + "\".");

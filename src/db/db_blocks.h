@@ -11,7 +11,9 @@ namespace netupdate::db {
 
 // The database parameter block sent with the attach: the version byte, then
 // per parameter in list order its item code, a one-byte length and the value
-// in the ANSI code page. Each "name=value" line is trimmed of blanks and
+// in the client library's character set for names (detail::clientText: the
+// ANSI code page on Windows, UTF-8 on Linux, where the client library refuses
+// Windows-1250 bytes in a password or role name). Each "name=value" line is trimmed of blanks and
 // control characters at both ends first. Throws EDbError for an unknown name
 // or a value longer than 255 bytes, before anything reaches the server.
 std::string buildDpb(const std::vector<TDbConnectParam>& params);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "common/codepage.h"
 #include "db/db_blocks.h"
 #include "db/db_error.h"
 #include "db/db_query.h"
@@ -147,16 +146,21 @@ void TDbConnection::connect() {
   if (m_dbName.empty()) throw EDbError(kDbNameMissing);
   // Built before the library is touched: a refused parameter never reaches the server.
   const std::string dpb = buildDpb(m_params);
-  const std::string path = common::encodeAnsi(m_dbName);
+  // The whole attach string, a server's "host:" included: the client library
+  // splits it itself.
+  const std::string path = detail::clientText(m_dbName);
   // The client library takes the length as a signed 16-bit number.
   if (path.size() > 32767) throw EDbError("Database name is longer than 32767 bytes.");
 
   const detail::ClientLibrary& api = detail::ClientLibrary::load(m_libraryNames);
   auto attachment = std::make_unique<detail::Attachment>(api);
-  detail::Status status;
-  if (api.attach_database(status.get(), static_cast<short>(path.size()), path.data(),
-                          attachment->get(), static_cast<short>(dpb.size()), dpb.data()) != 0) {
-    detail::raiseStatus(api, status, qualifiedName());
+  {
+    const detail::ClientCharsetScope charset;
+    detail::Status status;
+    if (api.attach_database(status.get(), static_cast<short>(path.size()), path.data(),
+                            attachment->get(), static_cast<short>(dpb.size()), dpb.data()) != 0) {
+      detail::raiseStatus(api, status, qualifiedName());
+    }
   }
   const int dialect = databaseDialect(*attachment, qualifiedName());
   if (dialect < m_sqlDialect) m_sqlDialect = dialect;

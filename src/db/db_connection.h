@@ -46,8 +46,11 @@ class TConnectParams {
   TDbConnection& m_connection;
 };
 
-// An attachment to one Firebird database. Texts go in and out as UTF-8 and are
-// exchanged with the client library in the ANSI code page (common::encodeAnsi).
+// An attachment to one Firebird database. Texts go in and out as UTF-8. SQL
+// texts and values are exchanged in the ANSI code page (common::encodeAnsi),
+// which matches the WIN1250 the attachment announces; the attach string and
+// the connection parameters in the character set the client library reads
+// names in (the ANSI code page on Windows, UTF-8 on Linux).
 // Transactions and queries refer to it by pointer, so it neither copies nor moves.
 class TDbConnection {
  public:

@@ -69,6 +69,7 @@ TEST(Connect, RefusedBeforeTheServerIsAsked) {
 }
 
 TEST(Connect, SettingsRefusedWhileOpenEvenWhenUnchanged) {
+  NETUPDATE_REQUIRE_ENGINE();
   TempDatabase database;
   DbComponents db;
   connect(db, database.path());
@@ -100,6 +101,7 @@ TEST(Connect, SettingsRefusedWhileOpenEvenWhenUnchanged) {
 }
 
 TEST(Connect, DialectFollowsTheDatabase) {
+  NETUPDATE_REQUIRE_ENGINE();
   struct Case {
     int databaseDialect;
     double half;  // 1/2 is a double in dialect 1 and an integer division in dialect 3
@@ -117,6 +119,7 @@ TEST(Connect, DialectFollowsTheDatabase) {
 }
 
 TEST(Connect, EmbeddedAttachmentCarriesCharsetAndNoRole) {
+  NETUPDATE_REQUIRE_ENGINE();
   TempDatabase database;
   DbComponents db;
   connect(db, database.path());
@@ -133,6 +136,8 @@ TEST(Connect, EmbeddedAttachmentCarriesCharsetAndNoRole) {
 
 class ServerConnect : public ::testing::Test {
  protected:
+  void SetUp() override { NETUPDATE_REQUIRE_ENGINE(); }
+
   FirebirdServer m_server = FirebirdServer::fromEnvironment();
 };
 
@@ -185,6 +190,50 @@ TEST_F(ServerConnect, FailuresLeaveTheConnectionClosedAndUsable) {
     db.Varkona.ConnectParams().setPassword(m_server.password);
     EXPECT_NO_THROW(db.Varkona.setConnected(true)) << c.what;
   }
+}
+
+// Names as a Hungarian user writes them: a folder with accented letters (one
+// of them outside Windows-1250 too) and a role. Only the file meant holds the
+// marker row.
+void expectAccentedNamesOpen(bool throughServer) {
+  const FirebirdServer server = FirebirdServer::fromEnvironment();
+  for (const char* folder : {"Könyvelés", "Árvíztűrő tükörfúrógép – Año"}) {
+    SCOPED_TRACE(folder);
+    TempDatabase database(
+        {"CREATE TABLE MARKER (NAME VARCHAR(20))", "INSERT INTO MARKER VALUES ('Kőolaj')",
+         "CREATE ROLE \"KÖNYVELŐ\"", "GRANT \"KÖNYVELŐ\" TO SYSDBA"},
+        3, folder);
+    DbComponents db;
+    connect(db, throughServer ? server.attachString(database.path()) : database.path(),
+            server.password, "KÖNYVELŐ");
+    db.tr1.setActive(true);
+    EXPECT_EQ(firstValue(db.QrS, "SELECT NAME || ' ' || CURRENT_ROLE FROM MARKER"),
+              "Kőolaj KÖNYVELŐ");
+  }
+}
+
+TEST(Connect, AccentedFolderAndRoleEmbedded) {
+  NETUPDATE_REQUIRE_ENGINE();
+  expectAccentedNamesOpen(false);
+}
+
+TEST_F(ServerConnect, AccentedFolderAndRole) {
+  NETUPDATE_REQUIRE_SERVER(m_server);
+  expectAccentedNamesOpen(true);
+}
+
+TEST(Connect, MissingFileInAnAccentedFolderIsNamedInTheError) {
+  NETUPDATE_REQUIRE_ENGINE();
+  TempDatabase database({}, 3, "Könyvelés");
+  const std::string missing = database.path() + ".missing";
+  DbComponents db;
+  try {
+    connect(db, missing);
+    ADD_FAILURE() << "connected";
+  } catch (const EDbError& e) {
+    EXPECT_NE(std::string(e.what()).find(missing), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(db.Varkona.Connected());
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <functional>
 
 #include "db/db_error.h"
@@ -15,16 +17,18 @@ using testsupport::TempDatabase;
 class Queries : public ::testing::Test {
  protected:
   void SetUp() override {
-    connect(m_db, m_database.path());
+    NETUPDATE_REQUIRE_ENGINE();
+    m_database.emplace(std::vector<std::string>{
+        "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(20))",
+        "INSERT INTO T VALUES (1, 'egy')",
+        "INSERT INTO T VALUES (2, 'kettő')",
+        "INSERT INTO T VALUES (3, 'három')",
+    });
+    connect(m_db, m_database->path());
     m_db.tr1.setActive(true);
   }
 
-  TempDatabase m_database{{
-      "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(20))",
-      "INSERT INTO T VALUES (1, 'egy')",
-      "INSERT INTO T VALUES (2, 'kettő')",
-      "INSERT INTO T VALUES (3, 'három')",
-  }};
+  std::optional<TempDatabase> m_database;
   DbComponents m_db;
 };
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <ibase.h>
 
 #include "db/db_error.h"
@@ -15,8 +17,13 @@ using testsupport::TempDatabase;
 class Transactions : public ::testing::Test {
  protected:
   void SetUp() override {
-    connect(m_db, m_database.path());
-    connect(m_other, m_database.path());
+    NETUPDATE_REQUIRE_ENGINE();
+    m_database.emplace(std::vector<std::string>{
+        "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, PRICE NUMERIC(15,2))",
+        "INSERT INTO T VALUES (1, 400)",
+    });
+    connect(m_db, m_database->path());
+    connect(m_other, m_database->path());
     m_db.tr1.setActive(true);
     m_db.tr2.setActive(true);
     m_other.tr1.setActive(true);
@@ -32,10 +39,7 @@ class Transactions : public ::testing::Test {
     db.QrI.ExecQuery();
   }
 
-  TempDatabase m_database{{
-      "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, PRICE NUMERIC(15,2))",
-      "INSERT INTO T VALUES (1, 400)",
-  }};
+  std::optional<TempDatabase> m_database;
   DbComponents m_db;
   DbComponents m_other;
 };
@@ -127,7 +131,7 @@ TEST_F(Transactions, TimeoutActionDecidesTheEndOfAnAbandonedTransaction) {
   for (const Case& c : cases) {
     {
       DbComponents db;
-      connect(db, m_database.path());
+      connect(db, m_database->path());
       db.tr1.setTimeoutAction(c.action);
       db.QrS.SQL().add("INSERT INTO T (ID) VALUES (" + std::to_string(++id) + ")");
       db.QrS.SQL().add("");

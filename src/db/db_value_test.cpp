@@ -36,7 +36,12 @@ void expectRead(const Read<T>& expected, F read, const std::string& what) {
 class Values : public ::testing::Test {
  protected:
   void SetUp() override {
-    connect(m_db, m_database.path());
+    NETUPDATE_REQUIRE_ENGINE();
+    m_database.emplace(std::vector<std::string>{
+        "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, TXT VARCHAR(40), FIX CHAR(20), "
+        "NUM NUMERIC(15,2), DAY_ DATE, STAMP TIMESTAMP)",
+    });
+    connect(m_db, m_database->path());
     m_db.tr1.setActive(true);
   }
 
@@ -48,10 +53,7 @@ class Values : public ::testing::Test {
     return m_db.QrS;
   }
 
-  TempDatabase m_database{{
-      "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, TXT VARCHAR(40), FIX CHAR(20), "
-      "NUM NUMERIC(15,2), DAY_ DATE, STAMP TIMESTAMP)",
-  }};
+  std::optional<TempDatabase> m_database;
   DbComponents m_db;
 };
 

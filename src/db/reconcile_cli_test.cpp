@@ -1,15 +1,13 @@
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "db/reconcile_test_support.h"
+#include "db/testsupport/test_platform.h"
 
 namespace netupdate::db {
 namespace {
@@ -42,31 +40,17 @@ std::string slurp(const std::string& path) {
 
 // Runs netupdate-cli sync with the arguments and collects what it wrote.
 Result runSync(const std::vector<std::string>& args) {
+  std::random_device random;
   const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("reconcile-cli-" + std::to_string(::getpid()));
+      std::filesystem::temp_directory_path() / ("reconcile-cli-" + std::to_string(random()));
   std::filesystem::create_directories(dir);
   const std::string outPath = (dir / "out").string();
   const std::string errPath = (dir / "err").string();
 
   std::vector<std::string> argv = {NETUPDATE_CLI, "sync"};
   argv.insert(argv.end(), args.begin(), args.end());
-  std::vector<char*> raw;
-  for (std::string& arg : argv) raw.push_back(arg.data());
-  raw.push_back(nullptr);
-
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    ::execv(raw[0], raw.data());
-    ::_exit(127);
-  }
   Result result;
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.status = testsupport::runProcess(argv, outPath, errPath);
   result.out = slurp(outPath);
   result.err = slurp(errPath);
   std::filesystem::remove_all(dir);
@@ -135,11 +119,7 @@ std::vector<std::string> withArgs(std::vector<std::string> args,
 
 class SyncRoute : public ::testing::TestWithParam<Route> {
  protected:
-  void SetUp() override {
-    if (GetParam() == Route::Server && !testsupport::serverAvailable()) {
-      GTEST_SKIP() << "no Firebird server (scripts/firebird-server start)";
-    }
-  }
+  void SetUp() override { NETUPDATE_REQUIRE_ROUTE(GetParam()); }
 };
 
 TEST_P(SyncRoute, SamplePageFillsAnEmptyYear) {
@@ -185,6 +165,22 @@ TEST_P(SyncRoute, ConnectionFailureIsExitOne) {
 INSTANTIATE_TEST_SUITE_P(Routes, SyncRoute, ::testing::Values(Route::Embedded, Route::Server),
                          [](const auto& param) { return testsupport::routeName(param.param); });
 
+// What a machine without the Firebird client library gets: the ordinary
+// connection failure, with the loader's reason as the cause.
+TEST(Sync, NoClientLibraryIsAConnectionFailure) {
+  if (testsupport::engineUnavailable().empty()) {
+    GTEST_SKIP() << "the Firebird client library is installed here";
+  }
+  const Result result =
+      runSync({"C:\\ZEPA\\Könyvelés\\zepa.fdb", "SYSDBA", "masterkey", "--page", kPage});
+  EXPECT_EQ(result.status, 1) << result.err;
+  EXPECT_NE(result.err.find("Nem sikerült a kapcsolódás a USER adatbázishoz!"), std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("Cannot load the Firebird client library"), std::string::npos)
+      << result.err;
+  EXPECT_TRUE(result.out.empty()) << result.out;
+}
+
 struct AnswerCase {
   const char* name;
   std::vector<std::string> options;
@@ -219,6 +215,7 @@ const AnswerCase kAnswers[] = {
 class SyncAnswers : public ::testing::TestWithParam<AnswerCase> {};
 
 TEST_P(SyncAnswers, QuestionsAnsweredFromTheCommandLine) {
+  NETUPDATE_REQUIRE_ROUTE(Route::Embedded);
   const AnswerCase& c = GetParam();
   // Every price of the year is in place except diesel's (differs) and LPG's
   // (stored as 0) in January.
@@ -256,6 +253,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, SyncAnswers, ::testing::ValuesIn(kAnswers),
                          [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Sync, LaterErrorIsExitTwoAfterTheDecisionsMadeSoFar) {
+  NETUPDATE_REQUIRE_ROUTE(Route::Embedded);
   // LPG's own name is too long for UZAAR.UZANEV: January's fourth insert fails.
   HostDatabase host(Route::Embedded,
                     concat({{"DROP TABLE UZAAR",
@@ -271,6 +269,7 @@ TEST(Sync, LaterErrorIsExitTwoAfterTheDecisionsMadeSoFar) {
 }
 
 TEST(Sync, MissingPageIsAnErrorNotAnEmptyTable) {
+  NETUPDATE_REQUIRE_ROUTE(Route::Embedded);
   HostDatabase host(Route::Embedded, fourFuelTypes());
   const Result result = runSync(withArgs(commandLine(host), {"--page", kPage + ".missing"}));
   EXPECT_EQ(result.status, 2);

@@ -77,6 +77,7 @@ void PrintTo(const CategoryCase& c, std::ostream* os) {
 class Categories : public ::testing::TestWithParam<CategoryCase> {};
 
 TEST_P(Categories, OnlyTheExactNamePricesAFuelType) {
+  NETUPDATE_REQUIRE_ROUTE(Route::Embedded);
   const CategoryCase& c = GetParam();
   HostDatabase host(Route::Embedded,
                     {"DROP TABLE UZA_APEH",
@@ -98,6 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Names, Categories, ::testing::ValuesIn(kCategories),
                          [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Reconcile, NoFuelTypesNothingLookedUp) {
+  NETUPDATE_REQUIRE_ROUTE(Route::Embedded);
   // A placeholder row (UZA_ID 0) and a fuel type without a category row.
   HostDatabase host(Route::Embedded,
                     {"INSERT INTO UZA (UZAID, UZANEV) VALUES (0, 'Nincs')",
@@ -139,7 +141,7 @@ class FailingInserts : public ::testing::TestWithParam<std::tuple<Route, Failing
 
 TEST_P(FailingInserts, OverwriteKeepsTheOldPriceWhenItsInsertFails) {
   const auto& [route, c] = GetParam();
-  if (route == Route::Server && !testsupport::serverAvailable()) GTEST_SKIP() << "no server";
+  NETUPDATE_REQUIRE_ROUTE(route);
   HostDatabase host(route, concat({c.setup,
                                    fuelType(7, "Dízel", "Gázolaj"),
                                    {storedPrice(7, 3, "402"), storedPrice(7, 4, "402")}}));
@@ -158,7 +160,7 @@ TEST_P(FailingInserts, OverwriteKeepsTheOldPriceWhenItsInsertFails) {
 
 TEST_P(FailingInserts, ReplacementKeepsTheUnpricedRowWhenItsInsertFails) {
   const auto& [route, c] = GetParam();
-  if (route == Route::Server && !testsupport::serverAvailable()) GTEST_SKIP() << "no server";
+  NETUPDATE_REQUIRE_ROUTE(route);
   HostDatabase host(route,
                     concat({c.setup, fuelType(7, "Dízel", "Gázolaj"), {storedPrice(7, 3, "0")}}));
   DbComponents db;
@@ -180,6 +182,7 @@ INSTANTIATE_TEST_SUITE_P(Setups, FailingInserts,
 // Mended: a row without a usable price got NAV's price inserted beside it,
 // which on a keyed table failed and stopped the whole run.
 TEST(Reconcile, UnpricedRowsGiveWayToNavPriceOnAKeyedTable) {
+  NETUPDATE_REQUIRE_ROUTE(Route::Embedded);
   const char* unpriced[] = {"0", "-3", "NULL"};
   for (const char* stored : unpriced) {
     SCOPED_TRACE(stored);
@@ -200,6 +203,7 @@ TEST(Reconcile, UnpricedRowsGiveWayToNavPriceOnAKeyedTable) {
 }
 
 TEST(Reconcile, ReplacementRemovesOnlyTheUnpricedRowsOfThatDay) {
+  NETUPDATE_REQUIRE_ROUTE(Route::Embedded);
   HostDatabase host(Route::Embedded, concat({fuelType(7, "Dízel", "Gázolaj"),
                                              fuelType(8, "Másik", "Gázolaj"),
                                              {storedPrice(7, 3, "0"), storedPrice(7, 3, "NULL"),
@@ -215,6 +219,7 @@ TEST(Reconcile, ReplacementRemovesOnlyTheUnpricedRowsOfThatDay) {
 }
 
 TEST(Reconcile, LaterFailureStopsTheRunAndKeepsWhatWasCommitted) {
+  NETUPDATE_REQUIRE_ROUTE(Route::Embedded);
   // Fuel 2's own name does not fit UZAAR.UZANEV: its first insert fails.
   HostDatabase host(Route::Embedded,
                     concat({{"DROP TABLE UZAAR",

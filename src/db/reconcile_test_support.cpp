@@ -21,8 +21,22 @@ std::string routeName(Route route) {
   return route == Route::Embedded ? "Embedded" : "Server";
 }
 
+void PrintTo(Route route, std::ostream* os) {
+  *os << routeName(route);
+}
+
 bool serverAvailable() {
   return FirebirdServer::fromEnvironment().reachable();
+}
+
+std::string unavailable(Route route) {
+  if (std::string why = engineUnavailable(); !why.empty()) return why;
+  if (route == Route::Server && !serverAvailable()) {
+    const FirebirdServer server = FirebirdServer::fromEnvironment();
+    return "no Firebird server on " + server.host + ":" + std::to_string(server.port) +
+           " (scripts/firebird-server start)";
+  }
+  return {};
 }
 
 std::string hostSchemaScript() {

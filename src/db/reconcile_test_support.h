@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,12 @@ class RecordingUi : public common::UserInterface {
 enum class Route { Embedded, Server };
 
 std::string routeName(Route route);
+// The route by name in test listings.
+void PrintTo(Route route, std::ostream* os);
+
+// Why a test over the route cannot run here, or empty: no Firebird client
+// library (the Windows build), or no server for Route::Server.
+std::string unavailable(Route route);
 
 // A fresh database with the host's three tables, reached the embedded way or
 // through the local Firebird server.
@@ -80,3 +87,9 @@ std::string storedPrice(int uzaid, int month, std::string_view price);
 std::vector<std::string> concat(std::vector<std::vector<std::string>> parts);
 
 }  // namespace netupdate::db::testsupport
+
+// At the start of a test (or SetUp) that reaches the database over the route.
+#define NETUPDATE_REQUIRE_ROUTE(route)                                                   \
+  if (const std::string netupdateWhy = ::netupdate::db::testsupport::unavailable(route); \
+      !netupdateWhy.empty())                                                             \
+  GTEST_SKIP() << netupdateWhy

@@ -1,19 +1,16 @@
 #include "db/testsupport/temp_database.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <stdexcept>
 
 #include "common/codepage.h"
 #include "db/client_library.h"
 #include "db/db_blocks.h"
+#include "db/db_error.h"
 #include "db/handles.h"
 
 namespace netupdate::db::testsupport {
@@ -41,12 +38,35 @@ std::unique_ptr<detail::Attachment> attachEmbedded(const std::string& path) {
   auto attachment = std::make_unique<detail::Attachment>(api());
   const std::string dpb =
       buildDpb({{"user_name", "SYSDBA"}, {"password", "x"}, {"lc_ctype", "WIN1250"}});
+  const std::string name = detail::clientText(path);
+  const detail::ClientCharsetScope charset;
   detail::Status status;
   check(status,
-        api().attach_database(status.get(), static_cast<short>(path.size()), path.c_str(),
+        api().attach_database(status.get(), static_cast<short>(name.size()), name.c_str(),
                               attachment->get(), static_cast<short>(dpb.size()), dpb.data()),
         "TempDatabase");
   return attachment;
+}
+
+// Paths as the program holds them, UTF-8, on every platform.
+std::filesystem::path fromUtf8(std::string_view utf8) {
+  return std::u8string(utf8.begin(), utf8.end());
+}
+
+std::string toUtf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// A directory of its own under the system's temporary directory.
+std::filesystem::path freshDirectory() {
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto candidate = std::filesystem::temp_directory_path() /
+                           ("netupdate-db-" + std::to_string(random()) + std::to_string(random()));
+    if (std::filesystem::create_directory(candidate)) return candidate;
+  }
+  throw std::runtime_error("TempDatabase: cannot create a temporary directory");
 }
 
 std::unique_ptr<detail::Transaction> start(detail::Attachment& attachment) {
@@ -97,18 +117,20 @@ std::string environment(const char* name, const char* fallback) {
 
 }  // namespace
 
-TempDatabase::TempDatabase(const std::vector<std::string>& setupSql, int dialect)
+TempDatabase::TempDatabase(const std::vector<std::string>& setupSql, int dialect,
+                           std::string_view folder)
     : m_dialect(dialect) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "netupdate-db-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("TempDatabase: cannot create a temporary directory");
-  }
-  m_directory = pattern;
-  // The server may run as another user than the test: let it into the directory.
-  std::filesystem::permissions(m_directory, std::filesystem::perms::all);
-  m_path = m_directory + "/test.fdb";
-
+  m_directory = freshDirectory();
   try {
+    std::filesystem::path home = m_directory;
+    // The server may run as another user than the test: let it into the directories.
+    std::filesystem::permissions(home, std::filesystem::perms::all);
+    if (!folder.empty()) {
+      home /= fromUtf8(folder);
+      std::filesystem::create_directory(home);
+      std::filesystem::permissions(home, std::filesystem::perms::all);
+    }
+    m_path = toUtf8(home / "test.fdb");
     create(dialect);
     for (const std::string& sql : setupSql) execute(sql);
   } catch (...) {
@@ -122,19 +144,21 @@ void TempDatabase::create(int dialect) {
   const std::string statement = "CREATE DATABASE " + sqlQuoted(m_path) +
                                 " USER 'SYSDBA' PASSWORD 'x' PAGE_SIZE 4096"
                                 " DEFAULT CHARACTER SET WIN1250";
+  // The file name is read as the client library reads attach strings.
+  const std::string text = detail::clientText(statement);
   detail::Attachment attachment(api());
   isc_tr_handle noTransaction = 0;
+  const detail::ClientCharsetScope charset;
   detail::Status status;
   check(status,
         api().dsql_execute_immediate(status.get(), attachment.get(), &noTransaction, 0,
-                                     statement.c_str(), static_cast<unsigned short>(dialect),
-                                     nullptr),
+                                     text.c_str(), static_cast<unsigned short>(dialect), nullptr),
         "TempDatabase");
   // Likewise for a server that runs as another user than the test.
   using std::filesystem::perms;
-  std::filesystem::permissions(m_path, perms::owner_read | perms::owner_write | perms::group_read |
-                                           perms::group_write | perms::others_read |
-                                           perms::others_write);
+  std::filesystem::permissions(fromUtf8(m_path), perms::owner_read | perms::owner_write |
+                                                     perms::group_read | perms::group_write |
+                                                     perms::others_read | perms::others_write);
 }
 
 TempDatabase::~TempDatabase() {
@@ -211,31 +235,22 @@ std::string FirebirdServer::attachString(const std::string& path) const {
 }
 
 bool FirebirdServer::reachable() const {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return false;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  const bool ok = ::inet_pton(AF_INET, host.c_str(), &address.sin_addr) == 1 &&
-                  ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  ::close(fd);
-  return ok;
+  return tcpReachable(host, port);
 }
 
-int closedLoopbackPort() {
-  // Bound but never listening: connects are refused for as long as the
-  // socket stays open, so nobody can start listening there meanwhile.
-  static const int port = [] {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    return static_cast<int>(ntohs(address.sin_port));
+std::string engineUnavailable() {
+  if (!clientLibraryMayBeMissing()) return {};
+  static const std::string why = [] {
+    try {
+      api();
+      return std::string();
+    } catch (const EDbError& error) {
+      return "needs the Firebird engine: no Firebird client library can be loaded on this "
+             "machine (" +
+             std::string(error.what()) + ")";
+    }
   }();
-  return port;
+  return why;
 }
 
 }  // namespace netupdate::db::testsupport

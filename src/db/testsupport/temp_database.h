@@ -1,8 +1,11 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "db/testsupport/test_platform.h"
 
 namespace netupdate::db::testsupport {
 
@@ -17,7 +20,10 @@ namespace netupdate::db::testsupport {
 // before calling execute() again when the code under test used the server.
 class TempDatabase {
  public:
-  explicit TempDatabase(const std::vector<std::string>& setupSql = {}, int dialect = 3);
+  // The file lies in a folder of the given name inside the temporary
+  // directory when one is given, for names the client library has to carry.
+  explicit TempDatabase(const std::vector<std::string>& setupSql = {}, int dialect = 3,
+                        std::string_view folder = {});
   ~TempDatabase();
   TempDatabase(const TempDatabase&) = delete;
   TempDatabase& operator=(const TempDatabase&) = delete;
@@ -35,7 +41,7 @@ class TempDatabase {
  private:
   void create(int dialect);
 
-  std::string m_directory;
+  std::filesystem::path m_directory;
   std::string m_path;
   int m_dialect;
 };
@@ -57,7 +63,17 @@ struct FirebirdServer {
   bool reachable() const;
 };
 
-// A loopback port nobody listens on, for tests of an unreachable server.
-int closedLoopbackPort();
+// Why the tests that need the Firebird engine cannot run here, or empty. Only
+// a build that may lack the client library (the Windows one) ever skips them:
+// on Linux a missing library is a broken setup and fails the tests.
+std::string engineUnavailable();
 
 }  // namespace netupdate::db::testsupport
+
+// At the start of a test (or SetUp) that needs the Firebird engine.
+#define NETUPDATE_REQUIRE_ENGINE()                                                        \
+  if (const std::string netupdateWhy = ::netupdate::db::testsupport::engineUnavailable(); \
+      !netupdateWhy.empty())                                                              \
+  GTEST_SKIP() << netupdateWhy
+
+namespace netupdate::db::testsupport {}  // namespace netupdate::db::testsupport

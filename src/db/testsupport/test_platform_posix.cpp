@@ -1,0 +1,68 @@
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#include "db/testsupport/test_platform.h"
+
+namespace netupdate::db::testsupport {
+
+bool tcpReachable(const std::string& host, int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  const bool ok = ::inet_pton(AF_INET, host.c_str(), &address.sin_addr) == 1 &&
+                  ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return ok;
+}
+
+int closedLoopbackPort() {
+  // Bound but never listening: connects are refused for as long as the
+  // socket stays open, so nobody can start listening there meanwhile.
+  static const int port = [] {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return static_cast<int>(ntohs(address.sin_port));
+  }();
+  return port;
+}
+
+bool clientLibraryMayBeMissing() {
+  return false;
+}
+
+int runProcess(const std::vector<std::string>& argv, const std::string& outPath,
+               const std::string& errPath) {
+  std::vector<std::string> args = argv;
+  std::vector<char*> raw;
+  for (std::string& arg : args) raw.push_back(arg.data());
+  raw.push_back(nullptr);
+
+  const pid_t pid = ::fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    ::execv(raw[0], raw.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace netupdate::db::testsupport
