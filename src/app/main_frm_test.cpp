@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -60,7 +61,9 @@ struct Window {
   static bool pageFileExists() { return fs::exists(pathFromUtf8(pageFile())); }
   static void writePageFile() { std::ofstream(pathFromUtf8(pageFile())) << "leftover"; }
 
-  long count(const std::string& entry) const { return std::count(log->begin(), log->end(), entry); }
+  std::ptrdiff_t count(const std::string& entry) const {
+    return std::count(log->begin(), log->end(), entry);
+  }
 
   // The entries from `first` on, e.g. what a click added.
   Log logFrom(std::size_t first) const {
@@ -177,7 +180,7 @@ TEST(MainFrm, UnhandledErrorEndsTheHandlerWhereItStands) {
     std::function<void()> raise;
     std::string box;
     const char* activity;
-    long stagesRun;
+    std::ptrdiff_t stagesRun;
   };
   const Case cases[] = {
       {"OldalLetolt", [] { throw common::Error("Cannot create file x.html: Permission denied"); },
