@@ -11,6 +11,7 @@
 
 #include "app/shell_rules.h"
 #include "qt/message_dialog.h"
+#include "qt/window_font.h"
 
 namespace netupdate::qt {
 
@@ -58,10 +59,7 @@ void QtMainWindow::createControls() {
   setWindowTitle(QString::fromUtf8(app::kWindowCaption));
   setFixedSize(kClientWidth, kClientHeight);
 
-  QFont font(QStringLiteral("Tahoma"));
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(12);
-  setFont(font);
+  setFont(windowFont());
 
   QPalette colours = palette();
   colours.setColor(QPalette::Window, colours.color(QPalette::Button));

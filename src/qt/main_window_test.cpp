@@ -1,5 +1,6 @@
 #include "qt/main_window.h"
 
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -167,8 +168,14 @@ void MainWindowTest::windowFrame() {
   QVERIFY(!(flags & Qt::WindowSystemMenuHint));
   QVERIFY(!(flags & Qt::WindowMinMaxButtonsHint));
   QCOMPARE(m_window->font().pixelSize(), 12);
-  QVERIFY(m_window->font().family() == QStringLiteral("Tahoma") ||
-          m_window->font().styleHint() == QFont::SansSerif);
+  // Tahoma is there: installed, or Wine's metric-compatible one loaded for the window.
+  QCOMPARE(QFontInfo(m_window->font()).family(), QStringLiteral("Tahoma"));
+  // In Tahoma's widths the headings keep clear of the buttons and the button texts fit.
+  QVERIFY(m_window->Label3->geometry().right() < m_window->Button1->geometry().left());
+  for (const QPushButton* button : {m_window->Button1, m_window->Button2, m_window->Button3}) {
+    QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) < button->width() - 8,
+             qPrintable(button->text()));
+  }
 
   start();
   QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
