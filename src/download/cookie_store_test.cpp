@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/test_names.h"
 #include "download/cookie_date.h"
 
 namespace netupdate::download {
@@ -16,6 +17,10 @@ struct DateCase {
   const char* text;
   std::optional<std::int64_t> expected;
 };
+
+void PrintTo(const DateCase& c, std::ostream* out) {
+  *out << '"' << c.text << '"';
+}
 
 class CookieDateTest : public ::testing::TestWithParam<DateCase> {};
 
@@ -51,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Three digits are no day but a year, so the day is then missing.
         DateCase{"123 Jan 2020 00:00:00", std::nullopt},
         DateCase{"1 Jan 20200 00:00:00", std::nullopt}, DateCase{"", std::nullopt},
-        DateCase{"1 Jan 2020 100:00:00", std::nullopt}));
+        DateCase{"1 Jan 2020 100:00:00", std::nullopt}),
+    [](const auto& param) { return common::testNameOf(param.param.text); });
 
 TEST(CookieMatching, DomainMatch) {
   EXPECT_TRUE(domainMatches("example.com", "example.com"));
@@ -119,6 +125,10 @@ struct StoreCase {
   std::int64_t at;
   const char* expected;
 };
+
+void PrintTo(const StoreCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class CookieStoreTest : public ::testing::TestWithParam<StoreCase> {};
 

@@ -62,8 +62,18 @@ struct ResponseCase {
 
 class ResponseTest : public ::testing::TestWithParam<ResponseCase> {};
 
+void PrintTo(const ResponseCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+constexpr const char* kResetAfterData =
+    "a reset right behind the data: only where unread data survives a reset (not on Windows)";
+
 TEST_P(ResponseTest, OutcomeAndSinkAsExpected) {
   const ResponseCase& c = GetParam();
+  if (c.end == End::Reset && !c.body.empty() && !testing::unreadDataSurvivesReset()) {
+    GTEST_SKIP() << kResetAfterData;
+  }
   TestServer server(answer(c.response, c.end));
   THttpClient client;
   client.RedirectBodyWait = 50;
@@ -410,6 +420,7 @@ TEST(HttpClient, SinkFailureIsAStreamWriteError) {
 }
 
 TEST(HttpClient, ResetMidBodyKeepsWhatCameAndRecovers) {
+  if (!testing::unreadDataSurvivesReset()) GTEST_SKIP() << kResetAfterData;
   std::atomic<int> connections{0};
   TestServer server([&](ServerConnection& connection) {
     if (!connection.readRequest()) return;

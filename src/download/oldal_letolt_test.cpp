@@ -82,6 +82,10 @@ class PageFileTest : public ::testing::TestWithParam<PageCase> {};
 
 TEST_P(PageFileTest, FileAndResultMatchTheOutcome) {
   const PageCase& c = GetParam();
+  if (c.end == End::Reset && !c.pageFile.empty() && !testing::unreadDataSurvivesReset()) {
+    GTEST_SKIP() << "a reset right behind the data: only where unread data survives a reset "
+                    "(not on Windows)";
+  }
   TestServer server([&c](ServerConnection& connection) {
     if (!connection.readRequest()) return;
     connection.send(c.response);

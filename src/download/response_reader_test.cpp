@@ -114,6 +114,10 @@ struct MatrixCase {
   bool resetEndsBody = false;
 };
 
+void PrintTo(const MatrixCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class FailMatrixTest : public ::testing::TestWithParam<MatrixCase> {};
 
 // Every read the client makes is made to fail once, in turn: each error path

@@ -2,10 +2,10 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
-#include <chrono>
 #include <climits>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "common/error.h"
 #include "common/wide_text.h"
@@ -44,30 +44,44 @@ timeval* limitFor(int timeoutMs, timeval& storage) {
   return &storage;
 }
 
-// True when data or the peer's close arrives in time; select() on Windows is
-// not cut short by anything, so one call is the whole wait.
-bool waitReadableFor(SOCKET socket, timeval* limit) {
-  fd_set readable = only(socket);
-  const int ready = ::select(0, &readable, nullptr, nullptr, limit);
-  if (ready == SOCKET_ERROR) throw ESocketError(::WSAGetLastError());
-  return ready > 0;
-}
+// Big enough that a large body moves in few system calls.
+constexpr std::size_t kReceiveSize = 64 * 1024;
 
+// One receive is always under way while the connection waits for data, and
+// the first starts before the request goes out: the peer's answer, close or
+// reset then always finds a receive to end, with the code the system gives
+// it. (Wine, for one, turns a reset that comes while no receive is under way
+// into an orderly close.)
 class SocketTransport : public Transport {
  public:
-  explicit SocketTransport(SOCKET socket) : m_socket(socket) {}
+  explicit SocketTransport(SOCKET socket) : m_socket(socket), m_buffer(kReceiveSize) {
+    m_overlapped.hEvent = ::WSACreateEvent();
+    if (m_overlapped.hEvent == WSA_INVALID_EVENT) {
+      const int failure = ::WSAGetLastError();
+      ::closesocket(m_socket);
+      throw ESocketError(failure);
+    }
+  }
   SocketTransport(const SocketTransport&) = delete;
   SocketTransport& operator=(const SocketTransport&) = delete;
-  ~SocketTransport() override { close(); }
+  ~SocketTransport() override {
+    close();
+    ::WSACloseEvent(m_overlapped.hEvent);
+  }
+
+  void startReceiving() { receive(); }
 
   std::size_t read(char* data, std::size_t size, int timeoutMs) override {
-    timeval storage{};
-    if (!waitReadableFor(m_socket, limitFor(timeoutMs, storage))) {
+    if (!awaitReceived(timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : WSA_INFINITE)) {
       throw common::Error("Read timed out.");
     }
-    const int got = ::recv(m_socket, data, chunk(size), 0);
-    if (got == SOCKET_ERROR) throw ESocketError(::WSAGetLastError());
-    return static_cast<std::size_t>(got);
+    if (m_failure != 0) throw ESocketError(m_failure);
+    if (m_ended) return 0;
+    const std::size_t count = std::min(size, m_end - m_begin);
+    std::memcpy(data, m_buffer.data() + m_begin, count);
+    m_begin += count;
+    if (m_begin == m_end) receive();
+    return count;
   }
 
   void write(const char* data, std::size_t size) override {
@@ -80,25 +94,28 @@ class SocketTransport : public Transport {
   }
 
   bool waitReadable(int timeoutMs) override {
-    if (timeoutMs > 0) {
-      timeval storage{};
-      return waitReadableFor(m_socket, limitFor(timeoutMs, storage));
-    }
+    if (timeoutMs > 0) return awaitReceived(static_cast<DWORD>(timeoutMs));
     return !idle();
   }
 
   bool idle() override {
-    fd_set readable = only(m_socket);
-    timeval now{};
-    // Anything readable on an idle connection is either the peer's close or
+    // Anything that came on an idle connection is either the peer's close or
     // bytes nobody asked for; both make the connection unusable, and so does
-    // a socket select() cannot look at.
-    return ::select(0, &readable, nullptr, nullptr, &now) == 0;
+    // a failure.
+    return m_receiving && !awaitReceived(0);
   }
 
   void close() noexcept override {
     if (m_socket == INVALID_SOCKET) return;
     ::shutdown(m_socket, SD_SEND);
+    if (m_receiving) {
+      // The receive must be over before its buffer may go.
+      ::CancelIoEx(reinterpret_cast<HANDLE>(m_socket), &m_overlapped);
+      DWORD got = 0;
+      DWORD flags = 0;
+      ::WSAGetOverlappedResult(m_socket, &m_overlapped, &got, TRUE, &flags);
+      m_receiving = false;
+    }
     ::closesocket(std::exchange(m_socket, INVALID_SOCKET));
   }
 
@@ -108,7 +125,49 @@ class SocketTransport : public Transport {
     return static_cast<int>(std::min<std::size_t>(size, INT_MAX));
   }
 
+  void receive() {
+    m_begin = m_end = 0;
+    WSABUF buffer{static_cast<ULONG>(m_buffer.size()), m_buffer.data()};
+    DWORD flags = 0;
+    // Finished at once or not, the outcome is collected from the overlapped
+    // result when it is needed.
+    if (::WSARecv(m_socket, &buffer, 1, nullptr, &flags, &m_overlapped, nullptr) == 0 ||
+        ::WSAGetLastError() == WSA_IO_PENDING) {
+      m_receiving = true;
+    } else {
+      m_failure = ::WSAGetLastError();
+    }
+  }
+
+  // True once the receive under way has finished, its bytes, close or
+  // failure collected; false when it is still under way after waitMs.
+  bool awaitReceived(DWORD waitMs) {
+    if (!m_receiving) return true;
+    const DWORD woken = ::WSAWaitForMultipleEvents(1, &m_overlapped.hEvent, FALSE, waitMs, FALSE);
+    if (woken == WSA_WAIT_TIMEOUT) return false;
+    if (woken == WSA_WAIT_FAILED) throw ESocketError(::WSAGetLastError());
+    DWORD got = 0;
+    DWORD flags = 0;
+    m_receiving = false;
+    ::WSAResetEvent(m_overlapped.hEvent);
+    if (!::WSAGetOverlappedResult(m_socket, &m_overlapped, &got, FALSE, &flags)) {
+      m_failure = ::WSAGetLastError();
+    } else if (got == 0) {
+      m_ended = true;
+    } else {
+      m_end = got;
+    }
+    return true;
+  }
+
   SOCKET m_socket;
+  std::vector<char> m_buffer;
+  WSAOVERLAPPED m_overlapped{};
+  bool m_receiving = false;
+  std::size_t m_begin = 0;
+  std::size_t m_end = 0;
+  bool m_ended = false;
+  int m_failure = 0;
 };
 
 sockaddr_in resolve(const std::string& host, std::uint16_t port) {
@@ -179,6 +238,7 @@ class SocketConnector : public Connector {
       }
     }
     setBlocking(socket, true);
+    transport->startReceiving();
     return transport;
   }
 };

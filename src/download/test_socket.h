@@ -36,4 +36,10 @@ void shutDown(RawSocket socket);
 void closeWithReset(RawSocket socket);
 void closeSocket(RawSocket socket);
 
+// Whether bytes that arrived just before a reset can still be read, so that
+// a test may count on them. Linux keeps them and reports the reset after
+// them. Windows drops them, and Wine, which runs on Linux, turns a reset that
+// comes while nobody is receiving into an orderly close.
+bool unreadDataSurvivesReset();
+
 }  // namespace netupdate::download::testing

@@ -102,4 +102,8 @@ void closeSocket(RawSocket socket) {
   ::close(fdOf(socket));
 }
 
+bool unreadDataSurvivesReset() {
+  return true;
+}
+
 }  // namespace netupdate::download::testing

@@ -127,4 +127,8 @@ void closeSocket(RawSocket socket) {
   ::closesocket(socketOf(socket));
 }
 
+bool unreadDataSurvivesReset() {
+  return false;
+}
+
 }  // namespace netupdate::download::testing

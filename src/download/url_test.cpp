@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/error.h"
+#include "common/test_names.h"
 
 namespace netupdate::download {
 namespace {
@@ -14,6 +15,10 @@ struct UrlCase {
   const char* hostName;
   std::uint16_t port;
 };
+
+void PrintTo(const UrlCase& c, std::ostream* out) {
+  *out << c.url;
+}
 
 class UrlSplitTest : public ::testing::TestWithParam<UrlCase> {};
 
@@ -51,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
         UrlCase{"http://[::1]:8080/x", "/x", "[::1]:8080", "::1", 8080},
         UrlCase{"http://[::1]/x", "/x", "[::1]", "::1", 80},
         UrlCase{"http:\\\\host\\dir\\page.html?a\\b", "/dir/page.html?a\\b", "host", "host", 80},
-        UrlCase{"http://host/a%20b/c d", "/a%20b/c d", "host", "host", 80}));
+        UrlCase{"http://host/a%20b/c d", "/a%20b/c d", "host", "host", 80}),
+    [](const auto& param) { return common::testNameOf(param.param.url); });
 
 TEST(UrlSplit, SeparatesPathFromDocument) {
   const TUrl url = TUrl::split("http://h/nav/archiv/2018_uzemanyagarak.html");
