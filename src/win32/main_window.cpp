@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "app/shell_rules.h"
+#include "common/error.h"
 #include "common/wide_text.h"
 #include "win32/dpi.h"
 #include "win32/message_dialog.h"
@@ -70,7 +71,7 @@ MainWindow::MainWindow() {
   m_window = ::CreateWindowExW(kExStyle, kClassName, common::widen(app::kWindowCaption).c_str(),
                                kStyle, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight,
                                nullptr, nullptr, instance, nullptr);
-  if (m_window == nullptr) std::terminate();
+  if (m_window == nullptr) throw common::Error("Cannot create the main window");
   ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   ::SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::windowProc));
   createControls();

@@ -56,9 +56,15 @@ def case_start_up_error(t, args, text, key):
     check_equal(run.page_files(), [], "page files")
 
 
-def check_main_window(window, label2):
+def scaled(value, dpi):
+    """A 96-dpi length at `dpi`, rounded as MulDiv rounds."""
+    return (value * dpi + 48) // 96
+
+
+def check_main_window(window, label2, dpi):
     check_equal(window["class"], "TMainFrm", "window class")
-    check_equal(window["client"], [0, 0, 542, 105], "client area at 96 dpi")
+    check_equal(window["client"], [0, 0, scaled(542, dpi), scaled(105, dpi)],
+                f"client area at {dpi} dpi")
     style = set(window["style"])
     check({"caption", "appwindow", "dlgmodalframe"} <= style, f"window style {style}")
     check(not style & {"sysmenu", "thickframe", "minimizebox", "maximizebox"},
@@ -68,27 +74,33 @@ def check_main_window(window, label2):
     for id_, (left, top, width, text) in LABELS.items():
         label = controls[id_]
         check_equal(label["class"], "Static", f"control {id_}")
-        check_equal(label["rect"][:2], [left, top], f"label {id_} position")
+        check_equal(label["rect"][:2], [scaled(left, dpi), scaled(top, dpi)],
+                    f"label {id_} position")
         if width is not None:
-            check_equal(label["rect"][2], width, f"label {id_} width")
-        check(label["rect"][3] >= 14, f"label {id_} height {label['rect'][3]}")
+            check_equal(label["rect"][2], scaled(width, dpi), f"label {id_} width")
+        # A label sized to its text is as high as the font's line.
+        lowest = scaled(14 if width is not None else 12, dpi)
+        check(label["rect"][3] >= lowest, f"label {id_} height {label['rect'][3]}")
         check_equal(label["text"], label2 if text is None else text, f"label {id_} text")
     for id_, (left, top, width, height, text) in BUTTONS.items():
         button = controls[id_]
         check_equal((button["class"], button["rect"], button["text"]),
-                    ("Button", [left, top, width, height], text), f"button {id_}")
+                    ("Button", [scaled(v, dpi) for v in (left, top, width, height)], text),
+                    f"button {id_}")
         check("tabstop" in button["style"], f"button {id_} not in the tab order")
     # Tahoma at 12 pixels fits the design: the heading ends before the button.
     heading = controls[203]["rect"]
-    check(heading[0] + heading[2] < BUTTONS[101][0], f"Label3 {heading} runs into Button1")
+    check(heading[0] + heading[2] < scaled(BUTTONS[101][0], dpi),
+          f"Label3 {heading} runs into Button1")
 
 
-def case_developer_window(t, key):
+def case_developer_window(t, key, dpi=96):
     open(os.path.join(t.work, "debugfq.txt"), "w").close()
     run = Program(t.session, t.shots, [t.netupdate, "ignored", "arguments"], t.work)
     try:
         window = run.window(WINDOW_CAPTION, ready=lambda w: children(w)[202]["text"] != "")
-        check_main_window(window, NAV_LINK)
+        check_equal(window["tree"]["dpi"], dpi, "the session's dpi")
+        check_main_window(window, NAV_LINK, dpi)
         check_equal(window["focus"], children(window)[101]["hwnd"], "focus on Button1")
         if key == "Escape":
             run.shot(WINDOW_CAPTION, "developer-window.png")
@@ -301,6 +313,7 @@ CASES = {
         "A program nem megfelő paraméterekkel lett indítva!", "Escape"),
     "developer-window": lambda t: case_developer_window(t, "Escape"),
     "developer-alt-f4": lambda t: case_developer_window(t, "alt+F4"),
+    "developer-window-144dpi": lambda t: case_developer_window(t, "Escape", dpi=144),
     "developer-download": case_developer_download,
     "not-found": case_not_found,
     "host-not-found": case_host_not_found,
@@ -320,7 +333,7 @@ def main():
     shots = os.path.join(sys.argv[4], name)
     os.makedirs(shots, exist_ok=True)
     with tempfile.TemporaryDirectory(prefix="netupdate-wine-e2e.") as work:
-        session = WineSession(work, wintree)
+        session = WineSession(work, wintree, dpi=144 if name.endswith("-144dpi") else 96)
         try:
             CASES[name](Case(netupdate, probe, shots, work, session))
         except Failure as failure:

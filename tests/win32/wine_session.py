@@ -71,7 +71,7 @@ def windows_path(path):
 class WineSession:
     """A clone of the Wine prefix, its wineserver and the programs in it."""
 
-    def __init__(self, work, wintree):
+    def __init__(self, work, wintree, dpi=96):
         base = os.environ.get("NETUPDATE_WINEPREFIX") or os.path.join(
             os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"),
             "netupdate", "wine64")
@@ -91,6 +91,9 @@ class WineSession:
                 shutil.copyfile(os.path.join(base, name), target)
         with open(os.path.join(self.prefix, "user.reg"), "a", encoding="utf-8") as registry:
             registry.write('\n[Software\\\\Wine\\\\X11 Driver] 1700000000\n"Decorated"="N"\n')
+            if dpi != 96:
+                registry.write(f'\n[Control Panel\\\\Desktop] 1700000000\n'
+                               f'"LogPixels"=dword:{dpi:08x}\n')
         self.env = dict(os.environ, NETUPDATE_WINEPREFIX=self.prefix)
 
     def command(self, program, *args):
