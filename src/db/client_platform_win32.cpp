@@ -61,11 +61,17 @@ std::string clientText(std::string_view utf8) {
   const std::wstring wide = common::widen(utf8);
   if (wide.empty()) return {};
   const int size = static_cast<int>(wide.size());
-  const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr,
-                                           0, nullptr, nullptr);
+  // UTF-8 as the system's code page (and a few others) refuses the flag and
+  // has no look-alikes to avoid anyway.
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
+  int length =
+      ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  if (length == 0 && ::GetLastError() == ERROR_INVALID_FLAGS) {
+    flags = 0;
+    length = ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  }
   std::string out(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, out.data(), length,
-                        nullptr, nullptr);
+  ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, out.data(), length, nullptr, nullptr);
   return out;
 }
 
