@@ -73,7 +73,7 @@ TEST(ParseCommandTest, ExitStatusAndMessages) {
       {{"parse", "--json"}, 64, "FILE is missing"},
       {{"parse", kSample, "--xml"}, 64, "unknown option --xml"},
       {{"parse", kSample, kSample}, 64, "only one FILE"},
-      {{"parse", "/nonexistent/page.html"}, 2, "The specified file was not found"},
+      {{"parse", NETUPDATE_TESTDATA_DIR "/missing.html"}, 2, "The specified file was not found"},
       {{"parse", kSample + "/x"}, 2, "Invalid file name - " + kSample + "/x"},
       {{"parse", NETUPDATE_TESTDATA_DIR}, 2, "File access denied"},
   };
