@@ -9,6 +9,7 @@ has Wine draw the window frames itself, so the screenshots show captions
 and close boxes without a window manager.
 """
 
+import fcntl
 import functools
 import http.server
 import json
@@ -81,14 +82,17 @@ class WineSession:
             subprocess.run([WINE_RUN, wintree], env=dict(os.environ, NETUPDATE_WINEPREFIX=base),
                            stdout=subprocess.DEVNULL, check=True)
         self.prefix = os.path.join(work, "prefix")
-        subprocess.run(["cp", "-al", base, self.prefix], check=True)
-        # The registry is rewritten when the session ends; the clone's must
-        # not be the base's file under another name.
-        for name in os.listdir(self.prefix):
-            if name.endswith(".reg"):
-                target = os.path.join(self.prefix, name)
-                os.unlink(target)
-                shutil.copyfile(os.path.join(base, name), target)
+        # Under the lock tests/wine-run creates the prefix with: not half made.
+        with open(base + ".lock", "a") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            subprocess.run(["cp", "-al", base, self.prefix], check=True)
+            # The registry is rewritten when the session ends; the clone's
+            # must not be the base's file under another name.
+            for name in os.listdir(self.prefix):
+                if name.endswith(".reg"):
+                    target = os.path.join(self.prefix, name)
+                    os.unlink(target)
+                    shutil.copyfile(os.path.join(base, name), target)
         with open(os.path.join(self.prefix, "user.reg"), "a", encoding="utf-8") as registry:
             registry.write('\n[Software\\\\Wine\\\\X11 Driver] 1700000000\n"Decorated"="N"\n')
             if dpi != 96:
