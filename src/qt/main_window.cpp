@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include "app/shell_rules.h"
+#include "app/window_layout.h"
 #include "qt/message_dialog.h"
 #include "qt/window_font.h"
 
@@ -17,27 +18,22 @@ namespace netupdate::qt {
 
 namespace {
 
-// Laid out in the 96-dpi pixels the window was designed in; Qt scales them
-// (and the font's pixel size) with the screen's resolution.
-constexpr int kClientWidth = 542;
-constexpr int kClientHeight = 105;
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry, const char* text,
-                  bool sizedToText) {
-  auto* label = new QLabel(QString::fromUtf8(text), parent);
-  label->setObjectName(QString::fromUtf8(name));
-  label->setTextFormat(Qt::PlainText);
-  label->setGeometry(geometry);
-  if (sizedToText) label->adjustSize();
-  return label;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QRect& geometry,
-                        const char* text) {
-  auto* button = new QPushButton(QString::fromUtf8(text), parent);
-  button->setObjectName(QString::fromUtf8(name));
-  button->setGeometry(geometry);
-  return button;
+// The design's 96-dpi pixels; Qt scales them (and the font's pixel size)
+// with the screen's resolution.
+QWidget* makeControl(QWidget* parent, const app::ControlLayout& layout) {
+  const QString text = QString::fromUtf8(layout.text);
+  QWidget* control = nullptr;
+  if (layout.kind == app::ControlKind::Label) {
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    control = label;
+  } else {
+    control = new QPushButton(text, parent);
+  }
+  control->setObjectName(QString::fromUtf8(layout.name));
+  control->setGeometry(layout.left, layout.top, layout.width, layout.height);
+  if (layout.sizedToText) control->adjustSize();
+  return control;
 }
 
 }  // namespace
@@ -57,7 +53,7 @@ QtMainWindow::~QtMainWindow() = default;
 
 void QtMainWindow::createControls() {
   setWindowTitle(QString::fromUtf8(app::kWindowCaption));
-  setFixedSize(kClientWidth, kClientHeight);
+  setFixedSize(app::kClientWidth, app::kClientHeight);
 
   setFont(windowFont());
 
@@ -66,14 +62,15 @@ void QtMainWindow::createControls() {
   setPalette(colours);
   setAutoFillBackground(true);
 
-  Label1 = makeLabel(this, "Label1", {8, 8, 274, 14},
-                     "NAV üzemanyagárak frissítése a következő helyről:", true);
-  Label2 = makeLabel(this, "Label2", {8, 28, 516, 14}, "", false);
-  Label3 = makeLabel(this, "Label3", {8, 56, 95, 14}, "Aktuális folyamat:", true);
-  Label4 = makeLabel(this, "Label4", {8, 76, 516, 14}, "", false);
-  Button1 = makeButton(this, "Button1", {120, 48, 90, 25}, "Oldal letöltése");
-  Button2 = makeButton(this, "Button2", {216, 48, 75, 25}, "Feldolgoz");
-  Button3 = makeButton(this, "Button3", {297, 48, 144, 25}, "Adatok beírása user-be");
+  QWidget* controls[app::kControlCount] = {};
+  for (int i = 0; i < app::kControlCount; ++i) controls[i] = makeControl(this, app::kControls[i]);
+  Label1 = static_cast<QLabel*>(controls[0]);
+  Label2 = static_cast<QLabel*>(controls[1]);
+  Label3 = static_cast<QLabel*>(controls[2]);
+  Label4 = static_cast<QLabel*>(controls[3]);
+  Button1 = static_cast<QPushButton*>(controls[4]);
+  Button2 = static_cast<QPushButton*>(controls[5]);
+  Button3 = static_cast<QPushButton*>(controls[6]);
   setTabOrder(Button1, Button2);
   setTabOrder(Button2, Button3);
   Button1->setFocus();

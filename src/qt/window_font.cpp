@@ -4,11 +4,13 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 
+#include "app/window_layout.h"
+
 namespace netupdate::qt {
 
 namespace {
 
-const QString kFamily = QStringLiteral("Tahoma");
+const QString kFamily = QString::fromUtf8(app::kFontFamily);
 
 void loadTahomaFrom(const QString& fontDirectory) {
   if (QFontDatabase::hasFamily(kFamily)) return;
@@ -26,7 +28,7 @@ QFont windowFont(const QString& fontDirectory) {
   QFont font(kFamily);
   // Without any Tahoma the toolkit's sans-serif stands in.
   font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(12);
+  font.setPixelSize(app::kFontPixelHeight);
   return font;
 }
 

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <exception>
+#include <iterator>
 
 #include "app/shell_rules.h"
+#include "app/window_layout.h"
 #include "common/error.h"
 #include "common/wide_text.h"
 #include "win32/dpi.h"
@@ -17,37 +19,32 @@ namespace {
 constexpr const wchar_t* kClassName = L"TMainFrm";
 constexpr UINT kRunTask = WM_APP + 1;
 
-// 96-dpi pixels, as the window was designed.
-constexpr int kClientWidth = 542;
-constexpr int kClientHeight = 105;
-constexpr int kFontHeight = 12;
-
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 
-struct ControlSpec {
-  const wchar_t* className;
-  int id;
-  int left, top, width, height;
-  const char* text;
-  DWORD style;
-  bool sizedToText;
-};
+using app::kClientHeight;
+using app::kClientWidth;
 
-// In creation order, which is also the tab order of the buttons.
-// SS_NOPREFIX: an address may hold an "&", which is no access key.
-constexpr DWORD kLabel = SS_LEFTNOWORDWRAP | SS_NOPREFIX;
-constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
-constexpr ControlSpec kControls[] = {
-    {L"STATIC", 201, 8, 8, 274, 14, "NAV üzemanyagárak frissítése a következő helyről:", kLabel,
-     true},
-    {L"STATIC", 202, 8, 28, 516, 14, "", kLabel, false},
-    {L"STATIC", 203, 8, 56, 95, 14, "Aktuális folyamat:", kLabel, true},
-    {L"STATIC", 204, 8, 76, 516, 14, "", kLabel, false},
-    {L"BUTTON", 101, 120, 48, 90, 25, "Oldal letöltése", kButton | WS_GROUP, false},
-    {L"BUTTON", 102, 216, 48, 75, 25, "Feldolgoz", kButton, false},
-    {L"BUTTON", 103, 297, 48, 144, 25, "Adatok beírása user-be", kButton, false},
-};
+// SS_NOPREFIX: an address may hold an "&", which is no access key. The first
+// button starts the tab group; creation order is the tab order.
+constexpr DWORD kLabelStyle = SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+constexpr DWORD kButtonStyle = BS_PUSHBUTTON | WS_TABSTOP;
+
+bool isLabel(const app::ControlLayout& layout) {
+  return layout.kind == app::ControlKind::Label;
+}
+
+// Labels 201.., buttons 101..; the end-to-end runs find the controls by these.
+constexpr int kControlIds[] = {201, 202, 203, 204, 101, 102, 103};
+static_assert(std::size(kControlIds) == std::size(app::kControls));
+static_assert(MainWindow::controlCount() == app::kControlCount);
+
+DWORD controlStyle(int index) {
+  const app::ControlLayout& layout = app::kControls[index];
+  if (isLabel(layout)) return kLabelStyle;
+  const bool firstButton = index == 0 || isLabel(app::kControls[index - 1]);
+  return firstButton ? kButtonStyle | WS_GROUP : kButtonStyle;
+}
 
 void registerClass(HINSTANCE instance) {
   WNDCLASSEXW windowClass{};
@@ -91,30 +88,30 @@ MainWindow::~MainWindow() {
 void MainWindow::createControls() {
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
   for (int i = 0; i < kControlCount; ++i) {
-    const ControlSpec& spec = kControls[i];
+    const app::ControlLayout& layout = app::kControls[i];
     m_controls[static_cast<std::size_t>(i)] = ::CreateWindowExW(
-        0, spec.className, common::widen(spec.text).c_str(), WS_CHILD | WS_VISIBLE | spec.style, 0,
-        0, 0, 0, m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance,
-        nullptr);
+        0, isLabel(layout) ? L"STATIC" : L"BUTTON", common::widen(layout.text).c_str(),
+        WS_CHILD | WS_VISIBLE | controlStyle(i), 0, 0, 0, 0, m_window,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIds[i])), instance, nullptr);
   }
 }
 
 // Everything follows the dpi: the font, the controls and the client area.
 void MainWindow::layOut(int dpi) {
-  const HFONT font = createFont(L"Tahoma", kFontHeight, dpi);
+  const HFONT font =
+      createFont(common::widen(app::kFontFamily).c_str(), app::kFontPixelHeight, dpi);
   const HDC dc = ::GetDC(m_window);
   const HGDIOBJ previous = ::SelectObject(dc, font);
   TEXTMETRICW metrics{};
   ::GetTextMetricsW(dc, &metrics);
   for (int i = 0; i < kControlCount; ++i) {
-    const ControlSpec& spec = kControls[i];
+    const app::ControlLayout& spec = app::kControls[i];
     const HWND control = m_controls[static_cast<std::size_t>(i)];
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     int width = scaled(spec.width, dpi);
     // A label one line high: the font's own line, so no descender is cut.
-    int height = spec.className[0] == L'S'
-                     ? std::max(scaled(spec.height, dpi), int{metrics.tmHeight})
-                     : scaled(spec.height, dpi);
+    int height = isLabel(spec) ? std::max(scaled(spec.height, dpi), int{metrics.tmHeight})
+                               : scaled(spec.height, dpi);
     if (spec.sizedToText) {
       const std::wstring text = common::widen(spec.text);
       SIZE extent{};

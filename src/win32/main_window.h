@@ -43,7 +43,10 @@ class MainWindow final : public app::MainView {
   void post(std::function<void()> task) override;
   void closeWindow() override;
 
+  static constexpr int controlCount() { return kControlCount; }
+
  private:
+  // Indexes into the shared layout table.
   enum Control { Label1, Label2, Label3, Label4, Button1, Button2, Button3, kControlCount };
 
   static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
