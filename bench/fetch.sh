@@ -3,8 +3,12 @@
 # `curl -o`, side by side, and prints both times, their ratio and both peak
 # memory sizes. Usage: bench/fetch.sh [MiB]   (256 by default)
 # NETUPDATE_CLI=path uses that tool instead of building a Release one.
+# NETUPDATE_WINDOWS_BUILD=dir also runs that Windows build's netupdate-cli.exe
+# under Wine (tests/wine-run), configuring and building it there with the
+# win64 preset first when needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/windows.sh
 size=${1:-256}
 runs=${RUNS:-10}
 
@@ -15,14 +19,21 @@ if [[ -z $cli ]]; then
   cmake --build "$build" --target netupdate-cli -j2 >/dev/null
   cli=$build/src/cli/netupdate-cli
 fi
+windows_cli=
+if [[ -n ${NETUPDATE_WINDOWS_BUILD:-} ]]; then
+  windows_exe=$(windows_target "$NETUPDATE_WINDOWS_BUILD" netupdate-cli src/cli)
+  windows_cli="tests/wine-run $windows_exe"
+fi
 
 work=$(mktemp -d)
 nginx_pid=
 cleanup() {
   [[ -n $nginx_pid ]] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null
+  windows_stop || true
   rm -rf "$work"
 }
 trap cleanup EXIT
+[[ -n $windows_cli ]] && windows_start "$windows_exe"
 
 mkdir -p "$work/www" "$work/tmp"
 head -c $((size * 1024 * 1024)) /dev/urandom >"$work/www/big.bin"
@@ -57,11 +68,17 @@ done
 curl -sf -o "$work/curl.bin" "$url"
 cmp "$work/ours.bin" "$work/www/big.bin"
 cmp "$work/curl.bin" "$work/www/big.bin"
+commands=(-n netupdate "$cli fetch $url $work/ours.bin" -n curl "curl -sf -o $work/curl.bin $url")
+if [[ -n $windows_cli ]]; then
+  # Wine's drive Z: is the Unix root.
+  $windows_cli fetch "$url" "Z:$work/windows.bin"
+  cmp "$work/windows.bin" "$work/www/big.bin"
+  commands+=(-n windows "$windows_cli fetch $url Z:$work/windows.bin"
+             -n wine-start "$windows_cli --help")
+fi
 echo "file: $size MiB from nginx on 127.0.0.1:$port, $runs runs each"
 
-hyperfine -N --warmup 2 --runs "$runs" --style basic --export-json "$work/times.json" \
-  -n netupdate "$cli fetch $url $work/ours.bin" \
-  -n curl "curl -sf -o $work/curl.bin $url"
+hyperfine -N --warmup 2 --runs "$runs" --style basic --export-json "$work/times.json" "${commands[@]}"
 
 python3 - "$work/times.json" "$size" <<'PY'
 import json, sys
@@ -74,6 +91,13 @@ print(f"netupdate time / curl time: {ours / curl:.2f} (target: at most 1)")
 cpu = {name: r["user"] + r["system"] for name, r in runs.items()}
 print(f"CPU time (user+system): netupdate {cpu['netupdate'] * 1000:.0f} ms, "
       f"curl {cpu['curl'] * 1000:.0f} ms")
+if "windows" in runs:
+    windows, start = runs["windows"]["median"], runs["wine-start"]["median"]
+    reference = runs["curl"]["median"]
+    print(f"netupdate-cli.exe fetch under Wine, median: {windows * 1000:.0f} ms, "
+          f"{size / windows:.0f} MiB/s; Wine start-up alone (--help): {start * 1000:.0f} ms")
+    print(f"Windows build time / curl time (medians): {windows / reference:.2f}, "
+          f"without Wine's start-up: {(windows - start) / reference:.2f}")
 PY
 
 peak() {
@@ -81,3 +105,9 @@ peak() {
 }
 echo "peak memory: netupdate-cli fetch $(peak "$cli" fetch "$url" "$work/ours.bin") KiB," \
   "curl -o $(peak curl -sf -o "$work/curl.bin" "$url") KiB (target: under 16384 KiB)"
+if [[ -n $windows_cli ]]; then
+  # The largest process of the run, Wine's own included.
+  echo "peak memory under Wine: netupdate-cli.exe fetch" \
+    "$(peak $windows_cli fetch "$url" "Z:$work/windows.bin") KiB," \
+    "--help alone $(peak $windows_cli --help) KiB"
+fi

@@ -44,8 +44,9 @@ timeval* limitFor(int timeoutMs, timeval& storage) {
   return &storage;
 }
 
-// Big enough that a large body moves in few system calls.
-constexpr std::size_t kReceiveSize = 64 * 1024;
+// Each receive is a trip through the system (under Wine, through its server
+// process), so a large body should move in few of them.
+constexpr std::size_t kReceiveSize = 1024 * 1024;
 
 // One receive is always under way while the connection waits for data, and
 // the first starts before the request goes out: the peer's answer, close or
