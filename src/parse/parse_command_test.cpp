@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,15 @@ TEST(ParseCommandTest, JsonHoldsAllTwelveMonthsOnOneLine) {
             "{\"month\":11,\"esz95\":396,\"gazolaj\":412,\"keverek\":415,\"lpg\":259},"
             "{\"month\":12,\"esz95\":374,\"gazolaj\":398,\"keverek\":396,\"lpg\":254}"
             "]}\n");
+}
+
+// On Windows a drive letter and backslashes, as a user types it there.
+TEST(ParseCommandTest, PathInThePlatformsOwnForm) {
+  const std::u8string native =
+      std::filesystem::absolute(std::filesystem::path(kSample)).make_preferred().u8string();
+  const ProgramRun run = runCli({"parse", std::string(native.begin(), native.end()), "--json"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("{\"months\":[{\"month\":1,\"esz95\":366,", 0), 0u) << run.out;
 }
 
 TEST(ParseCommandTest, TableNamesEveryMonthWithItsPrices) {
