@@ -19,8 +19,8 @@ function(netupdate_add_gtest name)
     # Listing a Windows binary's tests needs Wine, which may be missing where
     # the build runs (no 32-bit Wine); ctest lists them when it runs them.
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
-                         PROPERTIES LABELS "${ARG_LABELS}")
+                         NO_PRETTY_VALUES PROPERTIES LABELS "${ARG_LABELS}")
   else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES PROPERTIES LABELS "${ARG_LABELS}")
   endif()
 endfunction()
