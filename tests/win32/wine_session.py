@@ -69,13 +69,22 @@ def windows_path(path):
     return "Z:" + path.replace("/", "\\")
 
 
+def pe_bits(program):
+    """32 or 64: the prefix tests/wine-run runs the program in follows it."""
+    with open(program, "rb") as image:
+        header = image.read(4096)
+    pe = int.from_bytes(header[0x3C:0x40], "little")
+    machine = int.from_bytes(header[pe + 4:pe + 6], "little")
+    return 32 if machine == 0x14C else 64
+
+
 class WineSession:
     """A clone of the Wine prefix, its wineserver and the programs in it."""
 
     def __init__(self, work, wintree, dpi=96):
         base = os.environ.get("NETUPDATE_WINEPREFIX") or os.path.join(
             os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"),
-            "netupdate", "wine64")
+            "netupdate", "wine%d" % pe_bits(wintree))
         self.wintree = wintree
         if not os.path.exists(os.path.join(base, "system.reg")):
             # tests/wine-run creates the prefix once, under a lock.
