@@ -9,15 +9,12 @@ Usage: full_run.py NETUPDATE SCREENSHOT_DIR CASE   (cases: see CASES below)
 It brings its own virtual display and D-Bus session.
 """
 
-import functools
-import http.server
 import os
 import re
 import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 import gi
@@ -26,8 +23,8 @@ gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi  # noqa: E402
 
 ROOT = os.path.realpath(os.path.join(os.path.dirname(__file__), "..", ".."))
-PAGE_PATH = "/nav/archiv/szolgaltatasok/uzemanyag_elszamolas/2018_uzemanyagarak.html"
-SAMPLE_PAGE = os.path.join(ROOT, "testdata", "2018_uzemanyagarak.html")
+sys.path.insert(0, os.path.join(ROOT, "tests"))
+from http_peers import PAGE_PATH, SAMPLE_PAGE, RawServer, Site  # noqa: E402,F401
 WINDOW_CAPTION = "NAV üzemanyagár letöltő"
 APPLICATION_TITLE = "NAV üzemanyagár netupdate"
 SKIPPED = 77
@@ -67,64 +64,6 @@ def check(condition, message):
 
 def check_equal(actual, expected, what):
     check(actual == expected, f"{what}:\n  actual:   {actual!r}\n  expected: {expected!r}")
-
-
-class Site:
-    """The sample page at NAV's path, served by Python's HTTP server."""
-
-    def __init__(self, directory):
-        target = os.path.join(directory, PAGE_PATH.lstrip("/"))
-        os.makedirs(os.path.dirname(target))
-        with open(SAMPLE_PAGE, "rb") as source, open(target, "wb") as copy:
-            copy.write(source.read())
-        self.requests = []
-        requests = self.requests
-
-        class Handler(http.server.SimpleHTTPRequestHandler):
-            def log_message(self, *args):
-                requests.append(self.requestline)
-
-        handler = functools.partial(Handler, directory=directory)
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-        threading.Thread(target=self.server.serve_forever, daemon=True).start()
-        self.url = f"http://127.0.0.1:{self.server.server_address[1]}{PAGE_PATH}"
-
-    def close(self):
-        self.server.shutdown()
-        self.server.server_close()
-
-
-class RawServer:
-    """Answers every request with fixed bytes and closes: for statuses a file
-    server would never give."""
-
-    def __init__(self, response):
-        self.requests = []
-        self.listener = socket.socket()
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen()
-        self.response = response
-        threading.Thread(target=self._serve, daemon=True).start()
-        self.url = f"http://127.0.0.1:{self.listener.getsockname()[1]}{PAGE_PATH}"
-
-    def _serve(self):
-        while True:
-            try:
-                connection, _ = self.listener.accept()
-            except OSError:
-                return
-            with connection:
-                head = b""
-                while b"\r\n\r\n" not in head and len(head) < 65536:
-                    piece = connection.recv(4096)
-                    if not piece:
-                        break
-                    head += piece
-                self.requests.append(head.split(b"\r\n", 1)[0].decode("latin-1"))
-                connection.sendall(self.response)
-
-    def close(self):
-        self.listener.close()
 
 
 class Database:

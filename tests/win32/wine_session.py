@@ -10,24 +10,20 @@ and close boxes without a window manager.
 """
 
 import fcntl
-import functools
-import http.server
 import json
 import os
 import re
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 ROOT = os.path.realpath(os.path.join(os.path.dirname(__file__), "..", ".."))
 WINE_RUN = os.path.join(ROOT, "tests", "wine-run")
-PAGE_PATH = "/nav/archiv/szolgaltatasok/uzemanyag_elszamolas/2018_uzemanyagarak.html"
+sys.path.insert(0, os.path.join(ROOT, "tests"))
+from http_peers import PAGE_PATH, SAMPLE_PAGE, RawServer, Site  # noqa: E402,F401
 NAV_LINK = "http://www.nav.gov.hu" + PAGE_PATH
-SAMPLE_PAGE = os.path.join(ROOT, "testdata", "2018_uzemanyagarak.html")
 WINDOW_CAPTION = "NAV üzemanyagár letöltő"
 APPLICATION_TITLE = "NAV üzemanyagár netupdate"
 # Generous: Wine starts its own services with the first program of a session.
@@ -228,62 +224,6 @@ def check_centred(rect, area, what):
     check(abs(left - (area_left + (area_width - width) // 2)) <= 1
           and abs(top - (area_top + (area_height - height) // 2)) <= 1,
           f"{what} at {rect}, not centred in {area}")
-
-
-class Site:
-    """The sample page at NAV's path, served by Python's HTTP server."""
-
-    def __init__(self, directory):
-        target = os.path.join(directory, PAGE_PATH.lstrip("/"))
-        os.makedirs(os.path.dirname(target))
-        shutil.copyfile(SAMPLE_PAGE, target)
-        self.requests = []
-        requests = self.requests
-
-        class Handler(http.server.SimpleHTTPRequestHandler):
-            def log_message(self, *args):
-                requests.append(self.requestline)
-
-        handler = functools.partial(Handler, directory=directory)
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-        threading.Thread(target=self.server.serve_forever, daemon=True).start()
-        self.url = f"http://127.0.0.1:{self.server.server_address[1]}{PAGE_PATH}"
-
-    def close(self):
-        self.server.shutdown()
-        self.server.server_close()
-
-
-class RawServer:
-    """Answers every request with fixed bytes and closes."""
-
-    def __init__(self, response, path=PAGE_PATH):
-        self.requests = []
-        self.listener = socket.socket()
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen()
-        self.response = response
-        threading.Thread(target=self._serve, daemon=True).start()
-        self.url = f"http://127.0.0.1:{self.listener.getsockname()[1]}{path}"
-
-    def _serve(self):
-        while True:
-            try:
-                connection, _ = self.listener.accept()
-            except OSError:
-                return
-            with connection:
-                head = b""
-                while b"\r\n\r\n" not in head and len(head) < 65536:
-                    piece = connection.recv(4096)
-                    if not piece:
-                        break
-                    head += piece
-                self.requests.append(head.split(b"\r\n", 1)[0].decode("latin-1"))
-                connection.sendall(self.response)
-
-    def close(self):
-        self.listener.close()
 
 
 def host_arguments(work):
