@@ -105,21 +105,21 @@ void MainWindow::layOut(int dpi) {
   TEXTMETRICW metrics{};
   ::GetTextMetricsW(dc, &metrics);
   for (int i = 0; i < kControlCount; ++i) {
-    const app::ControlLayout& spec = app::kControls[i];
+    const app::ControlLayout& layout = app::kControls[i];
     const HWND control = m_controls[static_cast<std::size_t>(i)];
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    int width = scaled(spec.width, dpi);
+    int width = scaled(layout.width, dpi);
     // A label one line high: the font's own line, so no descender is cut.
-    int height = isLabel(spec) ? std::max(scaled(spec.height, dpi), int{metrics.tmHeight})
-                               : scaled(spec.height, dpi);
-    if (spec.sizedToText) {
-      const std::wstring text = common::widen(spec.text);
+    int height = isLabel(layout) ? std::max(scaled(layout.height, dpi), int{metrics.tmHeight})
+                                 : scaled(layout.height, dpi);
+    if (layout.sizedToText) {
+      const std::wstring text = common::widen(layout.text);
       SIZE extent{};
       ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
       width = extent.cx;
       height = metrics.tmHeight;
     }
-    ::MoveWindow(control, scaled(spec.left, dpi), scaled(spec.top, dpi), width, height, TRUE);
+    ::MoveWindow(control, scaled(layout.left, dpi), scaled(layout.top, dpi), width, height, TRUE);
   }
   ::SelectObject(dc, previous);
   ::ReleaseDC(m_window, dc);
