@@ -33,7 +33,8 @@ class Nginx {
   int m_listener = -1;
   unsigned m_port = 0;
   long m_pid = -1;
-  std::size_t m_logStart = 0;
+  // Only the Windows side reads the log file itself.
+  [[maybe_unused]] std::size_t m_logStart = 0;
 };
 
 }  // namespace netupdate::download::testing
