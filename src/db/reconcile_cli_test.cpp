@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <sstream>
 
+#include "cli/run_program.h"
 #include "db/reconcile_test_support.h"
 #include "db/testsupport/test_platform.h"
 
@@ -33,28 +31,12 @@ struct Result {
   }
 };
 
-std::string slurp(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 // Runs netupdate-cli sync with the arguments and collects what it wrote.
 Result runSync(const std::vector<std::string>& args) {
-  std::random_device random;
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("reconcile-cli-" + std::to_string(random()));
-  std::filesystem::create_directories(dir);
-  const std::string outPath = (dir / "out").string();
-  const std::string errPath = (dir / "err").string();
-
-  std::vector<std::string> argv = {NETUPDATE_CLI, "sync"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  Result result;
-  result.status = testsupport::runProcess(argv, outPath, errPath);
-  result.out = slurp(outPath);
-  result.err = slurp(errPath);
-  std::filesystem::remove_all(dir);
-  return result;
+  std::vector<std::string> arguments = {"sync"};
+  arguments.insert(arguments.end(), args.begin(), args.end());
+  cli::testing::ProgramRun run = cli::testing::runProgram(NETUPDATE_CLI, arguments);
+  return {run.status, std::move(run.out), std::move(run.err)};
 }
 
 std::vector<std::string> lineSet(const std::vector<std::string>& lines, const std::string& start) {

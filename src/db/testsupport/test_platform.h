@@ -4,7 +4,6 @@
 // platform (test_platform_*.cpp).
 
 #include <string>
-#include <vector>
 
 namespace netupdate::db::testsupport {
 
@@ -17,11 +16,5 @@ int closedLoopbackPort();
 // Whether this build may run where no Firebird client library is installed:
 // the Windows build, whose tests run under Wine beside a Linux engine.
 bool clientLibraryMayBeMissing();
-
-// Runs a program with the arguments (UTF-8, argv[0] the program's path),
-// its standard output and error going to the two files, and waits for it.
-// Returns its exit status, or -1 when it could not be started or did not exit.
-int runProcess(const std::vector<std::string>& argv, const std::string& outPath,
-               const std::string& errPath);
 
 }  // namespace netupdate::db::testsupport

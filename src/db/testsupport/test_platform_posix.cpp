@@ -1,8 +1,6 @@
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -41,28 +39,6 @@ int closedLoopbackPort() {
 
 bool clientLibraryMayBeMissing() {
   return false;
-}
-
-int runProcess(const std::vector<std::string>& argv, const std::string& outPath,
-               const std::string& errPath) {
-  std::vector<std::string> args = argv;
-  std::vector<char*> raw;
-  for (std::string& arg : args) raw.push_back(arg.data());
-  raw.push_back(nullptr);
-
-  const pid_t pid = ::fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    ::execv(raw[0], raw.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace netupdate::db::testsupport

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-#include "common/wide_text.h"
 #include "db/testsupport/test_platform.h"
 
 namespace netupdate::db::testsupport {
@@ -18,31 +17,6 @@ bool winsockStarted() {
     return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
   }();
   return started;
-}
-
-// The quoting the C runtime's command-line splitter undoes: backslashes are
-// literal except before a double quote, where they are doubled.
-std::wstring quoted(const std::wstring& arg) {
-  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
-  std::wstring out = L"\"";
-  std::size_t backslashes = 0;
-  for (const wchar_t c : arg) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    out += c;
-  }
-  out.append(backslashes * 2, L'\\');
-  return out + L"\"";
-}
-
-HANDLE inheritableFile(const std::string& path) {
-  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  return ::CreateFileW(common::widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
@@ -78,37 +52,6 @@ int closedLoopbackPort() {
 
 bool clientLibraryMayBeMissing() {
   return true;
-}
-
-int runProcess(const std::vector<std::string>& argv, const std::string& outPath,
-               const std::string& errPath) {
-  std::wstring commandLine;
-  for (const std::string& arg : argv) {
-    if (!commandLine.empty()) commandLine += L' ';
-    commandLine += quoted(common::widen(arg));
-  }
-  const HANDLE out = inheritableFile(outPath);
-  const HANDLE err = inheritableFile(errPath);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = out;
-  startup.hStdError = err;
-  PROCESS_INFORMATION process{};
-  const bool started =
-      out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-      ::CreateProcessW(common::widen(argv.at(0)).c_str(), commandLine.data(), nullptr, nullptr,
-                       TRUE, 0, nullptr, nullptr, &startup, &process);
-  if (out != INVALID_HANDLE_VALUE) ::CloseHandle(out);
-  if (err != INVALID_HANDLE_VALUE) ::CloseHandle(err);
-  if (!started) return -1;
-  DWORD status = 0;
-  const bool exited = ::WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
-                      ::GetExitCodeProcess(process.hProcess, &status);
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  return exited ? static_cast<int>(status) : -1;
 }
 
 }  // namespace netupdate::db::testsupport
