@@ -1,5 +1,6 @@
 #include "db/client_library.h"
 
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -10,6 +11,9 @@
 namespace netupdate::db::detail {
 
 namespace {
+
+// Room for one message from isc_interprete: 16 times what clients format.
+constexpr std::size_t kLegacyMessageBuffer = 16 * 1024;
 
 template <typename Fn>
 void resolve(void* library, const char* symbol, Fn& target, std::string& missing) {
@@ -43,7 +47,12 @@ std::unique_ptr<ClientLibrary> resolveAll(void* library, const std::string& name
   resolve(library, "isc_dsql_free_statement", api->dsql_free_statement, missing);
   resolve(library, "isc_sqlcode", api->sqlcode, missing);
   resolve(library, "isc_sql_interprete", api->sql_interprete, missing);
-  resolve(library, "fb_interpret", api->interpret, missing);
+  if (findClientFunction(library, "fb_interpret") == nullptr &&
+      findClientFunction(library, "isc_interprete") != nullptr) {
+    resolve(library, "isc_interprete", api->legacy_interpret, missing);
+  } else {
+    resolve(library, "fb_interpret", api->interpret, missing);
+  }
   resolve(library, "isc_vax_integer", api->vax_integer, missing);
   if (!missing.empty()) {
     throw EDbError("The Firebird client library " + name + " lacks " + missing + ".");
@@ -91,17 +100,37 @@ const ClientLibrary& ClientLibrary::load(const std::vector<std::string>& names) 
                  (tried.empty() ? std::string("no library name given") : tried) + ".");
 }
 
+bool ClientLibrary::nextMessage(char* buffer, std::size_t size, const ISC_STATUS** cursor) const {
+  if (interpret != nullptr) {
+    return interpret(buffer, static_cast<unsigned>(size), cursor) > 0;
+  }
+  // isc_interprete writes as much as it formats. Clients format a message
+  // into a buffer of about a kilobyte of their own, so a caller's buffer many
+  // times that size is never overrun; the text is cut at it all the same.
+  if (size < kLegacyMessageBuffer) {
+    std::vector<char> room(kLegacyMessageBuffer);
+    const bool more = nextMessage(room.data(), room.size(), cursor);
+    std::snprintf(buffer, size, "%s", room.data());
+    return more;
+  }
+  buffer[0] = '\0';
+  // It moves the cursor along without writing through it.
+  const bool more = legacy_interpret(buffer, const_cast<ISC_STATUS**>(cursor)) > 0;
+  buffer[size - 1] = '\0';
+  return more;
+}
+
 void raiseStatus(const ClientLibrary& api, const Status& status, std::string_view objectName) {
   const int sqlcode = static_cast<int>(api.sqlcode(status.vector));
   std::string message(objectName);
   message += ":\r\n";
 
-  char buffer[1024];
-  api.sql_interprete(static_cast<short>(sqlcode), buffer, static_cast<short>(sizeof buffer));
-  appendLine(message, buffer);
+  std::vector<char> buffer(kLegacyMessageBuffer);
+  api.sql_interprete(static_cast<short>(sqlcode), buffer.data(), 1024);
+  appendLine(message, buffer.data());
 
   const ISC_STATUS* cursor = status.vector;
-  while (api.interpret(buffer, sizeof buffer, &cursor) > 0) appendLine(message, buffer);
+  while (api.nextMessage(buffer.data(), buffer.size(), &cursor)) appendLine(message, buffer.data());
 
   throw EDbError(message, sqlcode, status.vector[1]);
 }

@@ -12,6 +12,9 @@
 
 namespace netupdate::db::detail {
 
+// isc_interprete's type, spelt out: ibase.h marks the function deprecated.
+using LegacyInterprete = ISC_LONG(ISC_EXPORT*)(ISC_SCHAR*, ISC_STATUS**);
+
 // The entry points of libfbclient the layer calls, resolved from a library
 // loaded by name at the first connect, so the program starts (and reports a
 // failed connect) on a machine without the client installed.
@@ -34,13 +37,21 @@ struct ClientLibrary {
   decltype(&::isc_dsql_free_statement) dsql_free_statement = nullptr;
   decltype(&::isc_sqlcode) sqlcode = nullptr;
   decltype(&::isc_sql_interprete) sql_interprete = nullptr;
+  // The server's messages: fb_interpret takes the buffer's size; clients
+  // before Firebird 2.0 (still beside older host installations) only have
+  // isc_interprete, which does not. One of the two is always set.
   decltype(&::fb_interpret) interpret = nullptr;
+  LegacyInterprete legacy_interpret = nullptr;
   decltype(&::isc_vax_integer) vax_integer = nullptr;
 
   // The first of the names that loads. Throws EDbError naming every library
   // tried when none does. Never unloaded: the library keeps threads and
   // exit handlers of its own that must not outlive its code.
   static const ClientLibrary& load(const std::vector<std::string>& names);
+
+  // The next message of the status vector into buffer, NUL-terminated and cut
+  // at its size, whichever of the two calls the library has; false at the end.
+  bool nextMessage(char* buffer, std::size_t size, const ISC_STATUS** cursor) const;
 };
 
 // A status vector and what went wrong in it.
