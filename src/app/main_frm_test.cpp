@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "app/platform.h"
-#include "app/recording_view.h"
 #include "app/shell_rules.h"
-#include "app/stage_double.h"
-#include "app/temp_working_dir.h"
+#include "app/testing/recording_view.h"
+#include "app/testing/stage_double.h"
+#include "app/testing/temp_working_dir.h"
 #include "common/error.h"
 
 namespace netupdate::app {

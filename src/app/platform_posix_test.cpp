@@ -4,7 +4,7 @@
 
 #include "app/platform.h"
 #include "app/shell_rules.h"
-#include "app/temp_working_dir.h"
+#include "app/testing/temp_working_dir.h"
 
 namespace netupdate::app {
 namespace {

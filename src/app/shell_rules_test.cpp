@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/platform.h"
-#include "app/temp_working_dir.h"
+#include "app/testing/temp_working_dir.h"
 
 namespace netupdate::app {
 namespace {

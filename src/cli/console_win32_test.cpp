@@ -56,7 +56,7 @@ TEST(WriteText, ConsoleGetsTheCharacters) {
   ScreenBuffer console;
   if (console.stream() == nullptr) {
     GTEST_SKIP() << "no console here: Wine has one only in a terminal (ctest runs this test "
-                    "through src/cli/in-terminal)";
+                    "through src/cli/testing/in-terminal)";
   }
   std::fputs("Honap: ", console.stream());
   writeText(console.stream(), "Január Gázolaj ő ű");

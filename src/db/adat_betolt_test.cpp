@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "db/db_error.h"
-#include "db/reconcile_test_support.h"
+#include "db/testing/reconcile_test_support.h"
 
 namespace netupdate::db {
 namespace {

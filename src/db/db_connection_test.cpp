@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "db/db_error.h"
-#include "db/db_test_util.h"
+#include "db/testing/db_test_util.h"
 
 namespace netupdate::db {
 namespace {

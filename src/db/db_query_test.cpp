@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "db/db_error.h"
-#include "db/db_test_util.h"
+#include "db/testing/db_test_util.h"
 
 namespace netupdate::db {
 namespace {

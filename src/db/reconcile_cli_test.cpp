@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <sstream>
 
-#include "cli/run_program.h"
-#include "db/reconcile_test_support.h"
-#include "db/testsupport/test_platform.h"
+#include "cli/testing/run_program.h"
+#include "db/testing/reconcile_test_support.h"
+#include "db/testing/test_platform.h"
 
 namespace netupdate::db {
 namespace {

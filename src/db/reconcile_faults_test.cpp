@@ -2,7 +2,7 @@
 
 #include "db/adat_betolt.h"
 #include "db/db_error.h"
-#include "db/reconcile_test_support.h"
+#include "db/testing/reconcile_test_support.h"
 
 namespace netupdate::db {
 namespace {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "common/test_names.h"
+#include "common/testing/test_names.h"
 #include "download/cookie_date.h"
 
 namespace netupdate::download {

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "cli/run_program.h"
-#include "download/test_files.h"
-#include "download/test_server.h"
+#include "cli/testing/run_program.h"
+#include "download/testing/test_files.h"
+#include "download/testing/test_server.h"
 
 namespace netupdate::download {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "download/file_sink.h"
-#include "download/test_files.h"
+#include "download/testing/test_files.h"
 
 namespace netupdate::download {
 namespace {

@@ -7,7 +7,7 @@
 #include "common/error.h"
 #include "common/wide_text.h"
 #include "download/file_sink.h"
-#include "download/test_files.h"
+#include "download/testing/test_files.h"
 
 namespace netupdate::download {
 namespace {

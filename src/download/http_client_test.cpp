@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "download/test_server.h"
+#include "download/testing/test_server.h"
 
 namespace netupdate::download {
 namespace {

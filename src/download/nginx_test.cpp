@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "download/http_client.h"
-#include "download/nginx_server.h"
+#include "download/testing/nginx_server.h"
 
 namespace netupdate::download {
 namespace {

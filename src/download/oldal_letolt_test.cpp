@@ -9,8 +9,8 @@
 
 #include "common/error.h"
 #include "download/file_sink.h"
-#include "download/test_files.h"
-#include "download/test_server.h"
+#include "download/testing/test_files.h"
+#include "download/testing/test_server.h"
 
 namespace netupdate::download {
 namespace {

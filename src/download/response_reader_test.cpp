@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "download/http_client.h"
-#include "download/memory_transport.h"
+#include "download/testing/memory_transport.h"
 
 namespace netupdate::download {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/error.h"
-#include "common/test_names.h"
+#include "common/testing/test_names.h"
 
 namespace netupdate::download {
 namespace {

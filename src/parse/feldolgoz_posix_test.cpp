@@ -11,7 +11,7 @@
 #include <string>
 
 #include "parse/errno_codes.h"
-#include "parse/feldolgoz_test_support.h"
+#include "parse/testing/feldolgoz_test_support.h"
 
 namespace netupdate::parse {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "common/wide_text.h"
-#include "parse/feldolgoz_test_support.h"
 #include "parse/input_file.h"
+#include "parse/testing/feldolgoz_test_support.h"
 
 namespace netupdate::parse {
 namespace {

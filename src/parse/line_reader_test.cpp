@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/test_names.h"
+#include "common/testing/test_names.h"
 
 namespace netupdate::parse {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/run_program.h"
+#include "cli/testing/run_program.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/codepage.h"
-#include "common/test_names.h"
+#include "common/testing/test_names.h"
 #include "parse/line_reader.h"
 #include "parse/literal_scanner.h"
 

@@ -17,9 +17,9 @@
 
 #include "app/platform.h"
 #include "app/shell_rules.h"
-#include "app/stage_double.h"
+#include "app/testing/stage_double.h"
 #include "common/error.h"
-#include "qt/dialog_driver.h"
+#include "qt/testing/dialog_driver.h"
 
 Q_DECLARE_METATYPE(std::vector<std::string>)
 

@@ -10,9 +10,9 @@
 
 #include "app/main_frm.h"
 #include "app/shell_rules.h"
-#include "app/stage_double.h"
-#include "qt/dialog_driver.h"
+#include "app/testing/stage_double.h"
 #include "qt/main_window.h"
+#include "qt/testing/dialog_driver.h"
 
 using netupdate::common::DialogResult;
 

@@ -1,4 +1,4 @@
-#include "download/memory_transport.h"
+#include "download/testing/memory_transport.h"
 
 #include <algorithm>
 #include <cstring>

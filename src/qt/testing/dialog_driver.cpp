@@ -1,4 +1,4 @@
-#include "qt/dialog_driver.h"
+#include "qt/testing/dialog_driver.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "download/test_files.h"
+#include "download/testing/test_files.h"
 
 #include <random>
 #include <system_error>

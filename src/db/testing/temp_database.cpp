@@ -1,4 +1,4 @@
-#include "db/testsupport/temp_database.h"
+#include "db/testing/temp_database.h"
 
 #include <cstdlib>
 #include <cstring>

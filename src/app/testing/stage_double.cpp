@@ -1,4 +1,4 @@
-#include "app/stage_double.h"
+#include "app/testing/stage_double.h"
 
 #include <fstream>
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "cli/run_program.h"
+#include "cli/testing/run_program.h"
 
 namespace netupdate::cli::testing {
 

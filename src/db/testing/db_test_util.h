@@ -5,7 +5,7 @@
 #include <string>
 
 #include "db/db_components.h"
-#include "db/testsupport/temp_database.h"
+#include "db/testing/temp_database.h"
 
 namespace netupdate::db {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "cli/run_program.h"
+#include "cli/testing/run_program.h"
 #include "common/wide_text.h"
 
 namespace netupdate::cli::testing {

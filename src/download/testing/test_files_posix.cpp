@@ -1,4 +1,4 @@
-#include "download/test_files.h"
+#include "download/testing/test_files.h"
 
 namespace netupdate::download::testing {
 

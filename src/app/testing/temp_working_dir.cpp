@@ -1,4 +1,4 @@
-#include "app/temp_working_dir.h"
+#include "app/testing/temp_working_dir.h"
 
 #include <random>
 #include <string>

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "common/wide_text.h"
-#include "download/test_files.h"
+#include "download/testing/test_files.h"
 
 namespace netupdate::download::testing {
 

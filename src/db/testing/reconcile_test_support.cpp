@@ -1,4 +1,4 @@
-#include "db/reconcile_test_support.h"
+#include "db/testing/reconcile_test_support.h"
 
 #include <gtest/gtest.h>
 

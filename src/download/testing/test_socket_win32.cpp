@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "download/test_socket.h"
+#include "download/testing/test_socket.h"
 
 namespace netupdate::download::testing {
 

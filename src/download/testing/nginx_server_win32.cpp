@@ -5,7 +5,7 @@
 
 #include "download/byte_sink.h"
 #include "download/http_client.h"
-#include "download/nginx_server.h"
+#include "download/testing/nginx_server.h"
 
 // Wine runs Windows programs only, so nginx-wine-run starts the Linux nginx
 // beside the test and tells it where: NETUPDATE_NGINX_PORT and
@@ -51,7 +51,7 @@ std::string renumbered(const std::string& log) {
 std::string Nginx::unavailableBecause() {
   if (!environment("NETUPDATE_NGINX_PORT").empty()) return "";
   return "Wine cannot start the Linux nginx: run this test through ctest, whose "
-         "src/download/nginx-wine-run starts it beside the test";
+         "src/download/testing/nginx-wine-run starts it beside the test";
 }
 
 Nginx::Nginx()

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "download/nginx_server.h"
+#include "download/testing/nginx_server.h"
 
 namespace netupdate::download::testing {
 
@@ -40,7 +40,7 @@ std::string Nginx::unavailableBecause() {
 // nginx in the foreground on a temporary root. It inherits a socket already
 // listening on a port the OS chose, so it is reachable from the first
 // moment: connections wait in the queue until it accepts them.
-// (src/download/nginx-wine-run starts it the same way for the Windows build.)
+// (src/download/testing/nginx-wine-run starts it the same way for the Windows build.)
 Nginx::Nginx() {
   char pattern[] = "/tmp/netupdate-nginx-XXXXXX";
   m_root = ::mkdtemp(pattern);

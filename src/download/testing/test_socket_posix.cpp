@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "download/test_socket.h"
+#include "download/testing/test_socket.h"
 
 namespace netupdate::download::testing {
 

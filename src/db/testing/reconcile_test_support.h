@@ -8,7 +8,7 @@
 
 #include "common/user_interface.h"
 #include "db/adat_betolt.h"
-#include "db/testsupport/temp_database.h"
+#include "db/testing/temp_database.h"
 
 namespace netupdate::db::testsupport {
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "download/test_socket.h"
+#include "download/testing/test_socket.h"
 
 namespace netupdate::download::testing {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/testsupport/test_platform.h"
+#include "db/testing/test_platform.h"
 
 namespace netupdate::db::testsupport {
 

@@ -1,4 +1,4 @@
-#include "app/recording_view.h"
+#include "app/testing/recording_view.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "download/test_server.h"
+#include "download/testing/test_server.h"
 
 #include <algorithm>
 #include <utility>

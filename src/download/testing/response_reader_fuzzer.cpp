@@ -3,7 +3,7 @@
 #include <string>
 
 #include "download/http_client.h"
-#include "download/memory_transport.h"
+#include "download/testing/memory_transport.h"
 
 // The whole response path (head, interim heads, cookies, every framing,
 // error bodies) over bytes a server could send; the first byte picks how
