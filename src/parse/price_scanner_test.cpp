@@ -10,7 +10,7 @@
 #include "common/codepage.h"
 #include "common/testing/test_names.h"
 #include "parse/line_reader.h"
-#include "parse/literal_scanner.h"
+#include "parse/testing/literal_scanner.h"
 
 namespace netupdate::parse {
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "parse/feldolgoz.h"
-#include "parse/literal_scanner.h"
+#include "parse/testing/literal_scanner.h"
 
 // Every input goes through the real file path (a temporary file) and must
 // give the same table as the literal reading of the rules, which shares no
