@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "download/byte_sink.h"
@@ -16,6 +17,10 @@ class FileSink : public ByteSink {
   // shared with other programs for reading and writing. Throws common::Error
   // with cannotCreateFileMessage() on failure.
   static FileSink create(const std::string& path);
+  // The same file, opened the same way, but only when no file of that name
+  // exists yet: none when one does. For probes, which must never empty a
+  // file somebody else put there.
+  static std::optional<FileSink> createNew(const std::string& path);
 
   FileSink(FileSink&& other) noexcept;
   FileSink& operator=(FileSink&& other) noexcept;
@@ -34,6 +39,10 @@ class FileSink : public ByteSink {
 
   std::intptr_t m_handle;
 };
+
+// Deletes a file. Throws common::Error with "Cannot delete file \"<full
+// path>\". <system text>" on failure.
+void removeFile(const std::string& path);
 
 // The path made absolute against the working directory, as the user should
 // see it in a message.

@@ -24,6 +24,20 @@ FileSink FileSink::create(const std::string& path) {
   return FileSink(fd);
 }
 
+std::optional<FileSink> FileSink::createNew(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0 && errno == EEXIST) return std::nullopt;
+  if (fd < 0) throw common::Error(cannotCreateFileMessage(path, errno));
+  return FileSink(fd);
+}
+
+void removeFile(const std::string& path) {
+  if (::unlink(path.c_str()) == 0) return;
+  std::string reason = std::strerror(errno);
+  while (!reason.empty() && (reason.back() == ' ' || reason.back() == '.')) reason.pop_back();
+  throw common::Error("Cannot delete file \"" + fullPath(path) + "\". " + reason);
+}
+
 FileSink::FileSink(FileSink&& other) noexcept : m_handle(std::exchange(other.m_handle, -1)) {}
 
 FileSink& FileSink::operator=(FileSink&& other) noexcept {

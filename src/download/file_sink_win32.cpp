@@ -28,16 +28,44 @@ std::string systemMessage(DWORD code) {
   return message;
 }
 
+HANDLE openPageFile(const std::string& path, DWORD disposition) {
+  return ::CreateFileW(common::widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+std::string withoutTrailingDots(std::string reason) {
+  while (!reason.empty() &&
+         (static_cast<unsigned char>(reason.back()) <= ' ' || reason.back() == '.')) {
+    reason.pop_back();
+  }
+  return reason;
+}
+
 }  // namespace
 
 FileSink FileSink::create(const std::string& path) {
-  const HANDLE file = ::CreateFileW(common::widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = openPageFile(path, CREATE_ALWAYS);
   if (file == INVALID_HANDLE_VALUE) {
     throw common::Error(cannotCreateFileMessage(path, static_cast<int>(::GetLastError())));
   }
   return FileSink(reinterpret_cast<std::intptr_t>(file));
+}
+
+std::optional<FileSink> FileSink::createNew(const std::string& path) {
+  const HANDLE file = openPageFile(path, CREATE_NEW);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return std::nullopt;
+    throw common::Error(cannotCreateFileMessage(path, static_cast<int>(error)));
+  }
+  return FileSink(reinterpret_cast<std::intptr_t>(file));
+}
+
+void removeFile(const std::string& path) {
+  if (::DeleteFileW(common::widen(path).c_str())) return;
+  throw common::Error("Cannot delete file \"" + fullPath(path) + "\". " +
+                      withoutTrailingDots(systemMessage(::GetLastError())));
 }
 
 FileSink::FileSink(FileSink&& other) noexcept : m_handle(std::exchange(other.m_handle, -1)) {}
@@ -93,12 +121,8 @@ std::string fullPath(const std::string& path) {
 }
 
 std::string cannotCreateFileMessage(const std::string& path, int systemError) {
-  std::string reason = systemMessage(static_cast<DWORD>(systemError));
-  while (!reason.empty() &&
-         (static_cast<unsigned char>(reason.back()) <= ' ' || reason.back() == '.')) {
-    reason.pop_back();
-  }
-  return "Cannot create file \"" + fullPath(path) + "\". " + reason;
+  return "Cannot create file \"" + fullPath(path) + "\". " +
+         withoutTrailingDots(systemMessage(static_cast<DWORD>(systemError)));
 }
 
 }  // namespace netupdate::download

@@ -117,6 +117,7 @@ void THttpClient::exchange(const TUrl& parts, const std::string& port, ByteSink&
     }
   });
 
+  m_statusLine = response.statusLine();
   const std::int32_t code = response.statusCode();
   const bool success = (code >= 200 && code <= 299) || code == 101;
   bool bodyComplete = true;

@@ -42,6 +42,9 @@ class THttpClient {
   int RedirectBodyWait = 5000;
 
   const CookieStore& cookies() const { return *m_cookies; }
+  // The status line of the last response whose head was read, for callers
+  // that report a success too; empty before the first.
+  const std::string& StatusLine() const { return m_statusLine; }
 
  private:
   void exchange(const TUrl& url, const std::string& port, ByteSink& sink);
@@ -51,6 +54,7 @@ class THttpClient {
   std::unique_ptr<Connection> m_connection;
   std::string m_connectionHost;
   std::string m_connectionPort;
+  std::string m_statusLine;
 };
 
 }  // namespace netupdate::download
