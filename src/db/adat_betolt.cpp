@@ -89,16 +89,6 @@ void replaceTogether(DbComponents& db, const char* removeSql, const common::TUza
   }
 }
 
-void setConnectionValues(TDbConnection& Varkona, const ConnectionValues& values) {
-  Varkona.setDBName(values.adatbazis);
-  Varkona.ConnectParams().setUserName(values.username);
-  Varkona.ConnectParams().setPassword(values.password);
-  // The role only tells the host that the client came over the network; the
-  // server:path attach string is what makes the connection go there.
-  if (!values.server.empty()) Varkona.ConnectParams().setRoleName("TCP");
-  Varkona.ConnectParams().setCharSet("WIN1250");
-}
-
 void readFuelTypes(TDbQuery& QrS, common::TUzaArray& Uzemanyagok) {
   QrS.SQL().clear();
   for (const char* line : kFuelTypesSql) QrS.SQL().add(line);
@@ -119,6 +109,27 @@ void report(const ReconcileOptions& options, Decision decision, const common::TU
 }
 
 }  // namespace
+
+void setConnectionValues(TDbConnection& Varkona, const ConnectionValues& values) {
+  Varkona.setDBName(values.adatbazis);
+  Varkona.ConnectParams().setUserName(values.username);
+  Varkona.ConnectParams().setPassword(values.password);
+  // The role only tells the host that the client came over the network; the
+  // server:path attach string is what makes the connection go there.
+  if (!values.server.empty()) Varkona.ConnectParams().setRoleName("TCP");
+  Varkona.ConnectParams().setCharSet("WIN1250");
+}
+
+std::vector<ReconcileStatement> reconcileStatements() {
+  const auto lines = [](auto&&... line) { return std::vector<std::string>{line...}; };
+  return {
+      {"üzemanyagfajták", false, lines(kFuelTypesSql[0], kFuelTypesSql[1], kFuelTypesSql[2])},
+      {"tárolt ár", false, lines(kStoredPriceSql)},
+      {"tárolt ár törlése", true, lines(kRemoveSql)},
+      {"ár nélküli sorok törlése", true, lines(kRemoveUnpricedSql)},
+      {"NAV ár beírása", true, lines(kInsertSql[0], kInsertSql[1])},
+  };
+}
 
 std::string KetJegyu(int value) {
   const std::string text = std::to_string(value);

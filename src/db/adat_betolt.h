@@ -4,6 +4,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/format_settings.h"
 #include "common/prices.h"
@@ -56,6 +57,19 @@ bool AdatBetolt(DbComponents& db, const ConnectionValues& values, const common::
 bool AdatBetolt(DbComponents& db, const ConnectionValues& values, const common::THaviArak& haviarak,
                 common::TUzaArray& Uzemanyagok, common::UserInterface& ui,
                 const ReconcileOptions& options);
+
+// The attach settings of a run: the same path, user, password, role and
+// character set wherever the database is attached for it.
+void setConnectionValues(TDbConnection& Varkona, const ConnectionValues& values);
+
+// The reconciliation's statements, exactly as it sends them: for a check
+// that prepares them without running them. `writes`: run on QrI.
+struct ReconcileStatement {
+  const char* use;  // in the user's words
+  bool writes = false;
+  std::vector<std::string> lines;
+};
+std::vector<ReconcileStatement> reconcileStatements();
 
 // Month number as two digits: 1 -> "01", 12 -> "12".
 std::string KetJegyu(int value);

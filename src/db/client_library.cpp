@@ -26,8 +26,8 @@ void resolve(void* library, const char* symbol, Fn& target, std::string& missing
   target = reinterpret_cast<Fn>(address);
 }
 
-std::unique_ptr<ClientLibrary> resolveAll(void* library, const std::string& name) {
-  auto api = std::make_unique<ClientLibrary>();
+// Resolves every entry point into api; the names of those missing, comma-separated.
+std::string resolveInto(void* library, ClientLibrary* api) {
   std::string missing;
   resolve(library, "isc_attach_database", api->attach_database, missing);
   resolve(library, "isc_detach_database", api->detach_database, missing);
@@ -54,6 +54,12 @@ std::unique_ptr<ClientLibrary> resolveAll(void* library, const std::string& name
     resolve(library, "fb_interpret", api->interpret, missing);
   }
   resolve(library, "isc_vax_integer", api->vax_integer, missing);
+  return missing;
+}
+
+std::unique_ptr<ClientLibrary> resolveAll(void* library, const std::string& name) {
+  auto api = std::make_unique<ClientLibrary>();
+  const std::string missing = resolveInto(library, api.get());
   if (!missing.empty()) {
     throw EDbError("The Firebird client library " + name + " lacks " + missing + ".");
   }
@@ -77,6 +83,11 @@ void appendLine(std::string& out, std::string line) {
 }
 
 }  // namespace
+
+std::string missingEntryPoints(void* library) {
+  ClientLibrary api;
+  return resolveInto(library, &api);
+}
 
 const ClientLibrary& ClientLibrary::load(const std::vector<std::string>& names) {
   static std::mutex mutex;

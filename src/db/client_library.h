@@ -54,6 +54,10 @@ struct ClientLibrary {
   bool nextMessage(char* buffer, std::size_t size, const ISC_STATUS** cursor) const;
 };
 
+// The entry points a run needs that a loaded library lacks, comma-separated
+// in the order they are resolved; empty when it has them all.
+std::string missingEntryPoints(void* library);
+
 // A status vector and what went wrong in it.
 struct Status {
   ISC_STATUS_ARRAY vector{};

@@ -23,6 +23,17 @@ void* openClientLibrary(const std::string& name, std::string& reason);
 // Null when the library has no such entry point.
 ClientFunction findClientFunction(void* library, const char* name);
 
+// For an administrator's check: the file the loader would take for a library
+// name, found without loading it (empty when it finds none, and where only
+// loading can tell); the folders it looks in, in order (empty where only the
+// loader knows them); the file a loaded
+// library came from; and a library file's version resource (empty where
+// libraries carry none).
+std::string findClientLibraryFile(const std::string& name);
+std::vector<std::string> clientLibrarySearchFolders();
+std::string loadedLibraryFile(void* library, ClientFunction entryPoint);
+std::string libraryFileVersion(const std::string& path);
+
 // The attach string and the connection parameters (DPB values) in the
 // character set the client library takes them to be in: what it considers
 // the system's character set, not the attachment's. It converts them from

@@ -1,5 +1,9 @@
 #include <dlfcn.h>
+#include <link.h>
 #include <locale.h>
+
+#include <filesystem>
+#include <system_error>
 
 #include "db/client_platform.h"
 
@@ -20,6 +24,40 @@ void* openClientLibrary(const std::string& name, std::string& reason) {
 
 ClientFunction findClientFunction(void* library, const char* name) {
   return reinterpret_cast<ClientFunction>(::dlsym(library, name));
+}
+
+// The dynamic loader's search (LD_LIBRARY_PATH, its cache, the system
+// folders, skipping libraries of the other ELF class) is only known by
+// running it, so the file is named after dlopen has taken it.
+std::string findClientLibraryFile(const std::string&) {
+  return {};
+}
+
+std::vector<std::string> clientLibrarySearchFolders() {
+  return {};
+}
+
+std::string loadedLibraryFile(void* library, ClientFunction entryPoint) {
+  Dl_info info{};
+  if (entryPoint != nullptr && ::dladdr(reinterpret_cast<void*>(entryPoint), &info) != 0 &&
+      info.dli_fname != nullptr) {
+    return info.dli_fname;
+  }
+  link_map* map = nullptr;
+  if (::dlinfo(library, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr) {
+    return map->l_name;
+  }
+  return {};
+}
+
+// Shared objects carry their version in the name the link points at.
+std::string libraryFileVersion(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path target = std::filesystem::canonical(path, error);
+  if (error) return {};
+  const std::string name = target.filename().string();
+  const std::size_t so = name.find(".so.");
+  return so == std::string::npos ? std::string() : name.substr(so + 4);
 }
 
 // Names go over as they are inside the program, UTF-8: the encoding of file

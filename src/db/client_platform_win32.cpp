@@ -54,6 +54,122 @@ ClientFunction findClientFunction(void* library, const char* name) {
   return reinterpret_cast<ClientFunction>(::GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
+namespace {
+
+std::wstring folderFrom(UINT (*get)(wchar_t*, UINT)) {
+  std::wstring folder(MAX_PATH, L'\0');
+  const UINT length = get(folder.data(), static_cast<UINT>(folder.size()));
+  if (length == 0 || length >= folder.size()) return {};
+  folder.resize(length);
+  return folder;
+}
+
+UINT systemFolder(wchar_t* buffer, UINT size) {
+  // A 32-bit program on 64-bit Windows reads System32 as SysWOW64; name the
+  // folder its files really come from.
+  if (sizeof(void*) == 4) {
+    const UINT length = ::GetSystemWow64DirectoryW(buffer, size);
+    if (length != 0) return length;
+  }
+  return ::GetSystemDirectoryW(buffer, size);
+}
+
+UINT windowsFolder(wchar_t* buffer, UINT size) {
+  return ::GetWindowsDirectoryW(buffer, size);
+}
+
+std::wstring programFolder() {
+  std::wstring path(32768, L'\0');
+  const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  path.resize(length);
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring currentFolder() {
+  const DWORD size = ::GetCurrentDirectoryW(0, nullptr);
+  if (size == 0) return {};
+  std::wstring folder(size, L'\0');
+  folder.resize(::GetCurrentDirectoryW(size, folder.data()));
+  return folder;
+}
+
+// LoadLibraryW's order for a plain name with safe DLL search mode on, as
+// Windows ships it: the program's folder, the system folder, the Windows
+// folder, the working directory, then every folder of PATH.
+std::vector<std::wstring> searchFolders() {
+  std::vector<std::wstring> folders = {programFolder(), folderFrom(systemFolder),
+                                       folderFrom(windowsFolder), currentFolder()};
+  const DWORD size = ::GetEnvironmentVariableW(L"PATH", nullptr, 0);
+  if (size != 0) {
+    std::wstring path(size, L'\0');
+    path.resize(::GetEnvironmentVariableW(L"PATH", path.data(), size));
+    std::size_t begin = 0;
+    while (begin <= path.size()) {
+      std::size_t end = path.find(L';', begin);
+      if (end == std::wstring::npos) end = path.size();
+      std::wstring folder = path.substr(begin, end - begin);
+      if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"') {
+        folder = folder.substr(1, folder.size() - 2);
+      }
+      if (!folder.empty()) folders.push_back(folder);
+      begin = end + 1;
+    }
+  }
+  return folders;
+}
+
+}  // namespace
+
+std::string findClientLibraryFile(const std::string& name) {
+  const std::wstring wideName = common::widen(name);
+  for (std::wstring folder : searchFolders()) {
+    if (folder.empty()) continue;
+    if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+    const std::wstring candidate = folder + wideName;
+    const DWORD attributes = ::GetFileAttributesW(candidate.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      return common::narrow(candidate);
+    }
+  }
+  return {};
+}
+
+std::vector<std::string> clientLibrarySearchFolders() {
+  std::vector<std::string> folders;
+  for (const std::wstring& folder : searchFolders()) {
+    if (!folder.empty()) folders.push_back(common::narrow(folder));
+  }
+  return folders;
+}
+
+std::string loadedLibraryFile(void* library, ClientFunction) {
+  std::wstring path(32768, L'\0');
+  const DWORD length = ::GetModuleFileNameW(static_cast<HMODULE>(library), path.data(),
+                                            static_cast<DWORD>(path.size()));
+  path.resize(length);
+  return common::narrow(path);
+}
+
+std::string libraryFileVersion(const std::string& path) {
+  const std::wstring file = common::widen(path);
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(file.c_str(), &ignored);
+  if (size == 0) return {};
+  std::vector<char> data(size);
+  if (!::GetFileVersionInfoW(file.c_str(), 0, size, data.data())) return {};
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) ||
+      info == nullptr || length < sizeof(VS_FIXEDFILEINFO)) {
+    return {};
+  }
+  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
 // The client library reads names in the system's real ANSI code page (also
 // where that has two bytes per character). A character it lacks becomes "?"
 // rather than a look-alike, so the attach fails instead of opening another file.

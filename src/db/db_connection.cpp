@@ -46,7 +46,46 @@ int databaseDialect(detail::Attachment& attachment, const std::string& objectNam
   return 1;
 }
 
+// The first text of an info item that holds a counted list of texts, as the
+// version items do: the server's own version comes first, then the network
+// layers' between here and there.
+std::string firstInfoText(const detail::ClientLibrary& api, const char* buffer, std::size_t size,
+                          char wanted) {
+  std::size_t pos = 0;
+  while (pos + 3 <= size && buffer[pos] != isc_info_end) {
+    const char item = buffer[pos];
+    const auto length = static_cast<short>(api.vax_integer(buffer + pos + 1, 2));
+    if (length < 0 || pos + 3 + static_cast<std::size_t>(length) > size) break;
+    if (item == wanted && length >= 2) {
+      const auto textLength = static_cast<unsigned char>(buffer[pos + 4]);
+      if (5 + static_cast<std::size_t>(textLength) <= 3 + static_cast<std::size_t>(length)) {
+        return std::string(buffer + pos + 5, textLength);
+      }
+    }
+    pos += 3 + static_cast<std::size_t>(length);
+  }
+  return {};
+}
+
 }  // namespace
+
+std::string TDbConnection::ServerVersion() const {
+  if (!Connected())
+    throw EDbError(qualifiedName() + ": Cannot perform operation -- DB is not open.");
+  const detail::ClientLibrary& api = m_attachment->api();
+  // isc_info_firebird_version names Firebird itself; servers before it only
+  // answer the older isc_info_version.
+  const char items[] = {isc_info_firebird_version, isc_info_version, isc_info_end};
+  char buffer[1024] = {};
+  detail::Status status;
+  if (api.database_info(status.get(), m_attachment->get(), sizeof items, items, sizeof buffer,
+                        buffer) != 0) {
+    detail::raiseStatus(api, status, qualifiedName());
+  }
+  std::string version = firstInfoText(api, buffer, sizeof buffer, isc_info_firebird_version);
+  if (version.empty()) version = firstInfoText(api, buffer, sizeof buffer, isc_info_version);
+  return version;
+}
 
 std::string TConnectParams::UserName() const {
   return m_connection.Param(kUserName);
@@ -163,6 +202,7 @@ void TDbConnection::connect() {
     }
   }
   const int dialect = databaseDialect(*attachment, qualifiedName());
+  m_databaseDialect = dialect;
   if (dialect < m_sqlDialect) m_sqlDialect = dialect;
   m_attachment = std::move(attachment);
 }

@@ -89,6 +89,11 @@ class TDbConnection {
   const std::vector<std::string>& ClientLibraryNames() const { return m_libraryNames; }
   void setClientLibraryNames(std::vector<std::string> names);
 
+  // The dialect the database was created with, read at connect time; 0 before.
+  int DatabaseDialect() const { return m_databaseDialect; }
+  // The server's own version text, asked of the open connection.
+  std::string ServerVersion() const;
+
   bool Connected() const;
   // true attaches, false ends every active transaction by its TimeoutAction and detaches.
   void setConnected(bool connected);
@@ -112,6 +117,7 @@ class TDbConnection {
   std::vector<TDbConnectParam> m_params;
   TConnectParams m_connectParams{*this};
   int m_sqlDialect = 3;
+  int m_databaseDialect = 0;
   TDbTransaction* m_defaultTransaction = nullptr;
   std::vector<std::string> m_libraryNames;
   std::vector<TDbTransaction*> m_transactions;
