@@ -12,5 +12,6 @@ inline constexpr int kUsageError = 64;
 int parseCommand(const std::vector<std::string>& args);
 int fetchCommand(const std::vector<std::string>& args);
 int syncCommand(const std::vector<std::string>& args);
+int checkCommand(const std::vector<std::string>& args);
 
 }  // namespace netupdate::cli

@@ -15,6 +15,10 @@ namespace netupdate::cli {
 // usual rules of Windows programs, so names in any language arrive whole.
 std::vector<std::string> programArguments(int argc, char** argv);
 
+// The full path of the running program's file, UTF-8; empty when the system
+// cannot tell.
+std::string programPath();
+
 // Makes the standard streams carry exactly the bytes written: no line-end
 // translation, so a redirected output is the same file on every platform.
 void useBinaryStandardStreams();

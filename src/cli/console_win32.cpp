@@ -40,6 +40,13 @@ std::vector<std::string> programArguments(int, char**) {
   return result;
 }
 
+std::string programPath() {
+  std::wstring path(32768, L'\0');
+  const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  path.resize(length);
+  return common::narrow(path);
+}
+
 void useBinaryStandardStreams() {
   ::_setmode(::_fileno(stdout), _O_BINARY);
   ::_setmode(::_fileno(stderr), _O_BINARY);

@@ -12,7 +12,8 @@ constexpr const char* kUsage =
     "usage: netupdate-cli parse FILE [--json]\n"
     "       netupdate-cli fetch URL FILE [URL FILE ...]\n"
     "       netupdate-cli sync DATABASE USER PASSWORD [SERVER] --page FILE\n"
-    "                          [--answer yes|no] [--dry-run]\n";
+    "                          [--answer yes|no] [--dry-run]\n"
+    "       netupdate-cli check [DATABASE USER PASSWORD [SERVER]] [--json] [--no-network]\n";
 
 }  // namespace
 
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
     if (command == "parse") return parseCommand(args);
     if (command == "fetch") return fetchCommand(args);
     if (command == "sync") return syncCommand(args);
+    if (command == "check") return checkCommand(args);
   } catch (const std::exception& error) {
     writeText(stderr, std::string("netupdate-cli: ") + error.what() + "\n");
     return 70;
