@@ -233,7 +233,8 @@ bool legacyClient(const db::ClientLibraryFacts& facts) {
 }
 
 std::string attachRemedy(const db::DatabaseProbe& probe, const db::ClientLibraryFacts& facts) {
-  if (probe.gdscode == 0 && !facts.loaded) return "lásd a kliens könyvtár sorát.";
+  const bool clientUnusable = !facts.loaded || !facts.missing.empty();
+  if (probe.gdscode == 0 && clientUnusable) return "lásd a kliens könyvtár sorát.";
   switch (probe.gdscode) {
     case kLoginRefused:
       return "ellenőrizze a felhasználónevet és a jelszót: a gazdaalkalmazás ugyanezekkel "

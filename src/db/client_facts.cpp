@@ -88,7 +88,8 @@ ClientLibraryFacts clientLibraryFacts() {
       facts.bits = binaryBits(facts.path);
       facts.fileVersion = detail::libraryFileVersion(facts.path);
       // The loader would refuse it; loading it only to hear that is pointless.
-      if (facts.bits != programBits()) return facts;
+      // A file that is no library at all is left to the loader to describe.
+      if (facts.bits != 0 && facts.bits != programBits()) return facts;
     }
     std::string reason;
     void* library = detail::openClientLibrary(name, reason);

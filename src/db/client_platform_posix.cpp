@@ -50,12 +50,14 @@ std::string loadedLibraryFile(void* library, ClientFunction entryPoint) {
   return {};
 }
 
-// Shared objects carry their version in the name the link points at.
+// Shared objects carry their version in the name the link points at; a
+// library that is no link says nothing beyond its interface number.
 std::string libraryFileVersion(const std::string& path) {
   std::error_code error;
   const std::filesystem::path target = std::filesystem::canonical(path, error);
   if (error) return {};
   const std::string name = target.filename().string();
+  if (name == std::filesystem::path(path).filename().string()) return {};
   const std::size_t so = name.find(".so.");
   return so == std::string::npos ? std::string() : name.substr(so + 4);
 }
