@@ -4,6 +4,8 @@
 // fb_interpret) and client libraries of the other bitness. Every attach fails,
 // with the status vector a real client gives for the database named:
 //   a name containing "login"  the server refuses the user name and password;
+//   a name containing "reject" the server rejects the connection, as a
+//                              Firebird 3 server does a legacy client's;
 //   any other name             the file cannot be opened.
 // Built in variants (see testing/CMakeLists.txt):
 //   NETUPDATE_FAKE_INTERPRET  2 fb_interpret, 1 isc_interprete only, 0 neither.
@@ -27,12 +29,14 @@ struct Message {
 constexpr ISC_STATUS kIoError = 335544344;
 constexpr ISC_STATUS kOpenError = 335544734;
 constexpr ISC_STATUS kLogin = 335544472;
+constexpr ISC_STATUS kConnectReject = 335544421;
 constexpr Message kMessages[] = {
     {kIoError, "I/O error during \"@1\" operation for file \"@2\""},
     {kOpenError, "Error while trying to open file"},
     {kLogin,
      "Your user name and password are not defined. Ask your database administrator to set up a "
      "Firebird login."},
+    {kConnectReject, "connection rejected by remote interface"},
 };
 
 // Kept for the caller's status vector to point into.
@@ -41,6 +45,9 @@ char g_fileName[1024];
 ISC_STATUS fail(ISC_STATUS* status, const char* database) {
   if (std::strstr(database, "login") != nullptr) {
     const ISC_STATUS vector[] = {isc_arg_gds, kLogin, isc_arg_end};
+    std::memcpy(status, vector, sizeof vector);
+  } else if (std::strstr(database, "reject") != nullptr) {
+    const ISC_STATUS vector[] = {isc_arg_gds, kConnectReject, isc_arg_end};
     std::memcpy(status, vector, sizeof vector);
   } else {
     std::snprintf(g_fileName, sizeof g_fileName, "%s", database);
