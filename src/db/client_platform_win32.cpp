@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "common/wide_text.h"
 #include "db/client_platform.h"
 
@@ -135,10 +137,18 @@ std::string findClientLibraryFile(const std::string& name) {
   return {};
 }
 
+// Each folder once: PATH names the system folders again on most machines.
 std::vector<std::string> clientLibrarySearchFolders() {
   std::vector<std::string> folders;
-  for (const std::wstring& folder : searchFolders()) {
-    if (!folder.empty()) folders.push_back(common::narrow(folder));
+  std::vector<std::wstring> seen;
+  for (std::wstring folder : searchFolders()) {
+    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
+      folder.pop_back();
+    std::wstring key = folder;
+    ::CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
+    if (folder.empty() || std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+    seen.push_back(key);
+    folders.push_back(common::narrow(folder));
   }
   return folders;
 }
