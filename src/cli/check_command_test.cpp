@@ -380,10 +380,11 @@ TEST(CheckCommandDatabase, RealEngine) {
         {"database", "fail", "ellenőrizze a felhasználónevet és a jelszót"},
         {"server_settings", "", ""}}},
   };
+  std::string skipped;
   for (const RealCase& c : cases) {
     SCOPED_TRACE(c.name);
     if (const std::string why = db::testsupport::unavailable(c.route); !why.empty()) {
-      std::cout << c.name << " skipped: " << why << "\n";
+      skipped += std::string(c.name) + ": " + why + "\n";
       continue;
     }
     CheckScene scene;
@@ -407,6 +408,7 @@ TEST(CheckCommandDatabase, RealEngine) {
     expectFindings(findings(run.out), c.expect, run.out);
     EXPECT_TRUE(host.uzaarRows().empty()) << "check wrote to the database";
   }
+  if (!skipped.empty()) GTEST_SKIP() << skipped;
 }
 
 }  // namespace
