@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/testing/run_program.h"
 #include "cli/testing/check_setup.h"
+#include "cli/testing/run_program.h"
 #include "db/testing/reconcile_test_support.h"
 #include "download/testing/test_files.h"
 #include "download/testing/test_server.h"
