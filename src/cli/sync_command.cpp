@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/shell_rules.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/terminal_ui.h"
@@ -87,8 +88,7 @@ std::optional<SyncArgs> parseSyncArgs(const std::vector<std::string>& args) {
   parsed.values.username = positional[1];
   parsed.values.password = positional[2];
   if (positional.size() == 4) parsed.values.server = positional[3];
-  parsed.values.adatbazis =
-      parsed.values.server.empty() ? positional[0] : parsed.values.server + ":" + positional[0];
+  parsed.values.adatbazis = app::joinServer(parsed.values.server, positional[0]);
   return parsed;
 }
 
