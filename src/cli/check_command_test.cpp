@@ -135,6 +135,13 @@ class CheckScene {
   TempDirectory m_dir{"netupdate-check"};
 };
 
+// A page of five bytes, on every request of the connection.
+void servePage(ServerConnection& connection) {
+  while (connection.readRequest()) {
+    connection.send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nprice");
+  }
+}
+
 enum class Client { None, Modern, Legacy, Bare, OtherBitness };
 enum class Page { Skipped, Served, Refused };
 
@@ -277,11 +284,7 @@ TEST_P(CheckCommand, EachFailureHasItsOwnLine) {
   if (c.client == Client::OtherBitness && !windowsBuild()) {
     GTEST_SKIP() << "the dynamic loader passes over libraries of the other ELF class";
   }
-  TestServer server([](ServerConnection& connection) {
-    while (connection.readRequest()) {
-      connection.send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nprice");
-    }
-  });
+  TestServer server(servePage);
   RefusingPort refusing;
   std::vector<std::string> args = {"check"};
   args.insert(args.end(), c.database.begin(), c.database.end());
@@ -407,11 +410,7 @@ TEST(CheckCommandDatabase, RealEngine) {
     CheckScene scene;
     HostDatabase host(c.route, db::testsupport::concat(
                                    {c.setup, db::testsupport::fuelType(1, "Dízel", "Gázolaj")}));
-    TestServer server([](ServerConnection& connection) {
-      while (connection.readRequest()) {
-        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nprice");
-      }
-    });
+    TestServer server(servePage);
     testing::setEnvironment("NETUPDATE_PAGE_URL", server.url("/2018_uzemanyagarak.html"));
     std::vector<std::string> args = {"check", host.path() + c.pathSuffix, "SYSDBA", c.password};
     if (c.route == Route::Server) {

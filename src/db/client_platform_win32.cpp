@@ -80,10 +80,15 @@ UINT windowsFolder(wchar_t* buffer, UINT size) {
   return ::GetWindowsDirectoryW(buffer, size);
 }
 
-std::wstring programFolder() {
+// The file a module was loaded from; the program's own for none.
+std::wstring moduleFile(HMODULE module) {
   std::wstring path(32768, L'\0');
-  const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-  path.resize(length);
+  path.resize(::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size())));
+  return path;
+}
+
+std::wstring programFolder() {
+  const std::wstring path = moduleFile(nullptr);
   const std::size_t slash = path.find_last_of(L"\\/");
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
@@ -154,11 +159,7 @@ std::vector<std::string> clientLibrarySearchFolders() {
 }
 
 std::string loadedLibraryFile(void* library, ClientFunction) {
-  std::wstring path(32768, L'\0');
-  const DWORD length = ::GetModuleFileNameW(static_cast<HMODULE>(library), path.data(),
-                                            static_cast<DWORD>(path.size()));
-  path.resize(length);
-  return common::narrow(path);
+  return common::narrow(moduleFile(static_cast<HMODULE>(library)));
 }
 
 std::string libraryFileVersion(const std::string& path) {

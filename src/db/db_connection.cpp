@@ -1,6 +1,8 @@
 #include "db/db_connection.h"
 
 #include <algorithm>
+#include <optional>
+#include <string_view>
 
 #include "db/db_blocks.h"
 #include "db/db_error.h"
@@ -22,6 +24,22 @@ std::string qualify(const std::string& owner, const std::string& name) {
   return owner.empty() ? name : owner + "." + name;
 }
 
+// The value of one item in a database info answer: items follow each other as
+// code, two-byte length, value, up to isc_info_end. None when the item is
+// missing or the answer is cut short.
+std::optional<std::string_view> infoValue(const detail::ClientLibrary& api, const char* buffer,
+                                          std::size_t size, char wanted) {
+  std::size_t pos = 0;
+  while (pos + 3 <= size && buffer[pos] != isc_info_end) {
+    const char item = buffer[pos];
+    const auto length = static_cast<short>(api.vax_integer(buffer + pos + 1, 2));
+    if (length < 0 || pos + 3 + static_cast<std::size_t>(length) > size) break;
+    if (item == wanted) return std::string_view(buffer + pos + 3, static_cast<std::size_t>(length));
+    pos += 3 + static_cast<std::size_t>(length);
+  }
+  return std::nullopt;
+}
+
 // The dialect the database itself was created with; a server that does not
 // answer the item has only dialect 1.
 int databaseDialect(detail::Attachment& attachment, const std::string& objectName) {
@@ -33,17 +51,10 @@ int databaseDialect(detail::Attachment& attachment, const std::string& objectNam
                         buffer) != 0) {
     detail::raiseStatus(api, status, objectName);
   }
-  std::size_t pos = 0;
-  while (pos + 3 <= sizeof buffer && buffer[pos] != isc_info_end) {
-    const char item = buffer[pos];
-    const auto length = static_cast<short>(api.vax_integer(buffer + pos + 1, 2));
-    if (length < 0 || pos + 3 + static_cast<std::size_t>(length) > sizeof buffer) break;
-    if (item == isc_info_db_sql_dialect) {
-      return static_cast<int>(api.vax_integer(buffer + pos + 3, length));
-    }
-    pos += 3 + static_cast<std::size_t>(length);
-  }
-  return 1;
+  const std::optional<std::string_view> value =
+      infoValue(api, buffer, sizeof buffer, isc_info_db_sql_dialect);
+  if (!value) return 1;
+  return static_cast<int>(api.vax_integer(value->data(), static_cast<short>(value->size())));
 }
 
 // The first text of an info item that holds a counted list of texts, as the
@@ -51,20 +62,11 @@ int databaseDialect(detail::Attachment& attachment, const std::string& objectNam
 // layers' between here and there.
 std::string firstInfoText(const detail::ClientLibrary& api, const char* buffer, std::size_t size,
                           char wanted) {
-  std::size_t pos = 0;
-  while (pos + 3 <= size && buffer[pos] != isc_info_end) {
-    const char item = buffer[pos];
-    const auto length = static_cast<short>(api.vax_integer(buffer + pos + 1, 2));
-    if (length < 0 || pos + 3 + static_cast<std::size_t>(length) > size) break;
-    if (item == wanted && length >= 2) {
-      const auto textLength = static_cast<unsigned char>(buffer[pos + 4]);
-      if (5 + static_cast<std::size_t>(textLength) <= 3 + static_cast<std::size_t>(length)) {
-        return std::string(buffer + pos + 5, textLength);
-      }
-    }
-    pos += 3 + static_cast<std::size_t>(length);
-  }
-  return {};
+  const std::optional<std::string_view> value = infoValue(api, buffer, size, wanted);
+  if (!value || value->size() < 2) return {};
+  const auto textLength = static_cast<unsigned char>((*value)[1]);
+  if (2 + static_cast<std::size_t>(textLength) > value->size()) return {};
+  return std::string(value->substr(2, textLength));
 }
 
 }  // namespace
