@@ -66,15 +66,15 @@ bool isRedirect(std::int32_t code) {
 THttpClient::THttpClient() : THttpClient(makeSocketConnector()) {}
 
 THttpClient::THttpClient(std::unique_ptr<Connector> connector)
-    : m_connector(std::move(connector)), m_cookies(std::make_unique<CookieStore>()) {}
+    : m_connector(std::move(connector)),
+      m_tlsConnector(makeTlsConnector(*m_connector)),
+      m_cookies(std::make_unique<CookieStore>()) {}
 
 THttpClient::~THttpClient() = default;
 
 void THttpClient::Get(const std::string& AURL, ByteSink& AResponseContent) {
   const TUrl url = TUrl::split(AURL);
   const std::string port = url.effectivePort();
-  // Sending the request in clear text to an https server would leak it and fail anyway.
-  if (url.isHttps()) throw common::Error("HTTPS is not supported: this client has no TLS.");
   try {
     exchange(url, port, AResponseContent);
   } catch (const EHttpProtocolError&) {
@@ -96,13 +96,16 @@ void THttpClient::exchange(const TUrl& parts, const std::string& port, ByteSink&
   if (!cookies.empty()) head += "Cookie: " + asciiForWire(cookies) + "\r\n";
   head += "\r\n";
 
-  if (m_connection &&
-      (m_connectionHost != parts.host || m_connectionPort != port || !m_connection->reusable())) {
+  const bool secure = parts.isHttps();
+  if (m_connection && (m_connectionSecure != secure || m_connectionHost != parts.host ||
+                       m_connectionPort != port || !m_connection->reusable())) {
     m_connection.reset();
   }
   if (!m_connection) {
+    Connector& connector = secure ? *m_tlsConnector : *m_connector;
     m_connection = std::make_unique<Connection>(
-        m_connector->connect(parts.hostName(), parts.portNumber(), ConnectTimeout));
+        connector.connect(parts.hostName(), parts.portNumber(), ConnectTimeout));
+    m_connectionSecure = secure;
     m_connectionHost = parts.host;
     m_connectionPort = port;
   }
@@ -146,7 +149,10 @@ void THttpClient::exchange(const TUrl& parts, const std::string& port, ByteSink&
   const bool keep = bodyComplete && code != 101 && !connection.peerClosed() &&
                     !(connectionHeader && equalsIgnoringCase(*connectionHeader, "close"));
   if (!keep) m_connection.reset();
-  if (!success) throw EHttpProtocolError(code, response.statusLine(), errorBody.text());
+  if (!success) {
+    throw EHttpProtocolError(code, response.statusLine(), errorBody.text(),
+                             response.header("Location").value_or(""));
+  }
 }
 
 }  // namespace netupdate::download

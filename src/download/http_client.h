@@ -13,13 +13,14 @@ class Connector;
 class CookieStore;
 struct TUrl;
 
-// A plain-HTTP/1.1 GET client. One request per Get, no redirects followed,
-// no credentials, no compression, no proxy, no TLS. Cookies and one idle
-// connection carry over from one Get to the next on the same client.
+// An HTTP/1.1 GET client, over TLS for https URLs. One request per Get, no
+// redirects followed, no credentials, no compression, no proxy. Cookies and
+// one idle connection carry over from one Get to the next on the same client.
 class THttpClient {
  public:
   THttpClient();
-  // Tests and fuzzers reach the wire through their own connector.
+  // Tests and fuzzers reach the wire through their own connector; https
+  // runs TLS over it.
   explicit THttpClient(std::unique_ptr<Connector> connector);
   THttpClient(const THttpClient&) = delete;
   THttpClient& operator=(const THttpClient&) = delete;
@@ -34,7 +35,8 @@ class THttpClient {
   std::string UserAgent = "Mozilla/3.0 (compatible; netupdate)";
   // Longest accepted status, header or chunk-size line, in bytes before the line end.
   std::size_t MaxLineLength = 16384;
-  // Milliseconds; 0 or less waits as long as the operating system lets it.
+  // Milliseconds for the connect and, for https, the TLS handshake; 0 or less
+  // waits as long as the operating system lets it.
   int ConnectTimeout = 30000;
   // Milliseconds without any data while a response is awaited; 0 or less waits forever.
   int ReadTimeout = 60000;
@@ -50,8 +52,11 @@ class THttpClient {
   void exchange(const TUrl& url, const std::string& port, ByteSink& sink);
 
   std::unique_ptr<Connector> m_connector;
+  // Wraps m_connector, so it is declared after it and destroyed first.
+  std::unique_ptr<Connector> m_tlsConnector;
   std::unique_ptr<CookieStore> m_cookies;
   std::unique_ptr<Connection> m_connection;
+  bool m_connectionSecure = false;
   std::string m_connectionHost;
   std::string m_connectionPort;
   std::string m_statusLine;

@@ -63,4 +63,21 @@ ESocketError::ESocketError(std::int32_t code)
     : common::Error("Socket Error # " + std::to_string(code) + "\r\n" + socketErrorText(code)),
       m_code(code) {}
 
+ETlsError ETlsError::untrusted() {
+  return {Cause::Untrusted, "TLS handshake failed: the server's certificate is not trusted."};
+}
+
+ETlsError ETlsError::expired() {
+  return {Cause::Expired, "TLS handshake failed: the server's certificate has expired."};
+}
+
+ETlsError ETlsError::wrongHost(const std::string& host) {
+  return {Cause::WrongHost,
+          "TLS handshake failed: the server's certificate is not valid for " + host + "."};
+}
+
+ETlsError ETlsError::failed(Cause cause, const std::string& reason) {
+  return {cause, "TLS handshake failed: " + reason};
+}
+
 }  // namespace netupdate::download

@@ -40,4 +40,13 @@ class Connector {
 // Failures carry Windows Sockets codes on every platform.
 std::unique_ptr<Connector> makeSocketConnector();
 
+// TLS 1.2 or newer over the streams another connector makes: OpenSSL on
+// Linux, Schannel on Windows, one implementation file each. The host names
+// the server for SNI (not sent for an IP literal) and is what its
+// certificate must be valid for; the chain is verified against the system's
+// trust store, always. The timeout covers the connect and the handshake
+// together. A failed handshake throws ETlsError; a socket failure before it
+// stays an ESocketError. streams must outlive the connector.
+std::unique_ptr<Connector> makeTlsConnector(Connector& streams);
+
 }  // namespace netupdate::download
