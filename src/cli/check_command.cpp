@@ -1,16 +1,22 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "app/platform.h"
 #include "app/shell_rules.h"
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/json_text.h"
+#include "cli/nav_check.h"
+#include "cli/nav_source.h"
 #include "db/client_facts.h"
 #include "db/database_probe.h"
 #include "download/download_check.h"
+#include "nav/nav_site.h"
 
 namespace netupdate::cli {
 
@@ -32,10 +38,11 @@ constexpr int kFirstSrpClient = 3;
 enum class Outcome { Ok, Fail, Skipped };
 
 struct CheckLine {
-  CheckLine(const char* checkKey, const char* checkLabel) : key(checkKey), label(checkLabel) {}
+  CheckLine(const char* checkKey, std::string checkLabel)
+      : key(checkKey), label(std::move(checkLabel)) {}
 
   const char* key;    // for scripts: stable, English
-  const char* label;  // for people
+  std::string label;  // for people
   Outcome outcome = Outcome::Ok;
   std::string found;
   std::string remedy;  // only for a failure
@@ -43,29 +50,32 @@ struct CheckLine {
 
 struct CheckArgs {
   std::optional<db::ConnectionValues> database;
+  std::optional<int> navYear;
   bool json = false;
   bool network = true;
 };
 
 constexpr const char* kUsage =
-    "usage: netupdate-cli check [DATABASE USER PASSWORD [SERVER]] [--json] [--no-network]\n";
+    "usage: netupdate-cli check [DATABASE USER PASSWORD [SERVER]] [--json] [--no-network]\n"
+    "                           [--nav YEAR]\n";
 
-std::optional<CheckArgs> parseCheckArgs(const std::vector<std::string>& args) {
+// Returns the arguments, or the exit status when the command must not go on.
+std::variant<CheckArgs, int> parseCheckArgs(const std::vector<std::string>& args) {
+  CommandLine commandLine("check", kUsage);
   CheckArgs parsed;
   std::vector<std::string> positional;
-  bool optionsEnded = false;
-  for (const std::string& arg : args) {
-    if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-      positional.push_back(arg);
-    } else if (arg == "--") {
-      optionsEnded = true;
-    } else if (arg == "--json") {
-      parsed.json = true;
-    } else if (arg == "--no-network") {
-      parsed.network = false;
-    } else {
-      writeText(stderr, "netupdate-cli check: unknown option " + arg + "\n" + kUsage);
-      return std::nullopt;
+  bool noNetwork = false;
+  std::optional<std::string> navYear;
+  commandLine.positionals(positional);
+  commandLine.flag("--json", parsed.json);
+  commandLine.flag("--no-network", noNetwork);
+  commandLine.option("--nav", navYear);
+  if (const std::optional<int> status = commandLine.parse(args)) return *status;
+  parsed.network = !noNetwork;
+  if (navYear) {
+    parsed.navYear = parseYear(*navYear);
+    if (!parsed.navYear) {
+      return commandLine.usageError("--nav takes a year such as 2026, not \"" + *navYear + "\"");
     }
   }
   if (positional.size() == 3 || positional.size() == 4) {
@@ -77,9 +87,7 @@ std::optional<CheckArgs> parseCheckArgs(const std::vector<std::string>& args) {
     values.adatbazis = app::joinServer(values.server, positional[0]);
     parsed.database = values;
   } else if (!positional.empty()) {
-    writeText(stderr, "netupdate-cli check: expected DATABASE USER PASSWORD [SERVER]\n" +
-                          std::string(kUsage));
-    return std::nullopt;
+    return commandLine.usageError("expected DATABASE USER PASSWORD [SERVER]");
   }
   return parsed;
 }
@@ -228,6 +236,20 @@ CheckLine pageAddressCheck(bool network) {
   return line;
 }
 
+CheckLine navPageCheck(int year, bool network) {
+  CheckLine line{"nav_page", "NAV oldal (" + std::to_string(year) + ")"};
+  if (!network) {
+    line.outcome = Outcome::Skipped;
+    line.found = nav::navOrigin() + ": kihagyva (--no-network)";
+    return line;
+  }
+  NavPageFinding finding = checkNavPage(year);
+  line.outcome = finding.ok ? Outcome::Ok : Outcome::Fail;
+  line.found = std::move(finding.found);
+  line.remedy = std::move(finding.remedy);
+  return line;
+}
+
 bool legacyClient(const db::ClientLibraryFacts& facts) {
   return facts.loaded && facts.clientMajor < kFirstSrpClient;
 }
@@ -344,9 +366,11 @@ std::string jsonLine(const CheckLine& line) {
   const char* status = line.outcome == Outcome::Ok     ? "ok"
                        : line.outcome == Outcome::Fail ? "fail"
                                                        : "skipped";
-  return std::string("{\"check\":") + jsonString(line.key) + ",\"status\":\"" + status +
-         "\",\"ok\":" + (line.outcome == Outcome::Fail ? "false" : "true") +
-         ",\"found\":" + jsonString(line.found) + ",\"remedy\":" + jsonString(line.remedy) + "}";
+  return jsonText(Json{{"check", line.key},
+                       {"status", status},
+                       {"ok", line.outcome != Outcome::Fail},
+                       {"found", line.found},
+                       {"remedy", line.remedy}});
 }
 
 }  // namespace
@@ -354,8 +378,9 @@ std::string jsonLine(const CheckLine& line) {
 // Every check runs, whatever the earlier ones found: the administrator gets
 // the whole picture at once. Nothing on the machine is changed.
 int checkCommand(const std::vector<std::string>& args) {
-  const std::optional<CheckArgs> parsed = parseCheckArgs(args);
-  if (!parsed) return kUsageError;
+  const std::variant<CheckArgs, int> read = parseCheckArgs(args);
+  if (const int* status = std::get_if<int>(&read)) return *status;
+  const CheckArgs* parsed = &std::get<CheckArgs>(read);
 
   std::vector<CheckLine> lines;
   const auto report = [&](CheckLine line) {
@@ -369,6 +394,7 @@ int checkCommand(const std::vector<std::string>& args) {
   report(clientLibraryCheck(facts));
   report(workingDirectoryCheck());
   report(pageAddressCheck(parsed->network));
+  if (parsed->navYear) report(navPageCheck(*parsed->navYear, parsed->network));
   for (CheckLine& line : databaseChecks(parsed->database, facts)) report(std::move(line));
 
   bool allPassed = true;

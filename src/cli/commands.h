@@ -13,5 +13,6 @@ int parseCommand(const std::vector<std::string>& args);
 int fetchCommand(const std::vector<std::string>& args);
 int syncCommand(const std::vector<std::string>& args);
 int checkCommand(const std::vector<std::string>& args);
+int navCommand(const std::vector<std::string>& args);
 
 }  // namespace netupdate::cli

@@ -26,6 +26,7 @@ TEST(TerminalLines, EachLineOfADialogGetsThePrefix) {
       {"Hiba történt:\r\n\r\nhttp://x/\r\n\r\nHibaüzenet: ok",
        "> Hiba történt:\n> http://x/\n> Hibaüzenet: ok\n"},
       {"", "> \n"},
+      {"a page's \x1b]0;title\x07 and \x7f\tend", "> a page's ?]0;title? and ?\tend\n"},
       {"\r\n", "> \n"},
   };
   for (const auto& c : cases) EXPECT_EQ(terminalLines("> ", c.text), c.expected) << c.text;

@@ -1,6 +1,8 @@
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "common/error.h"
@@ -22,10 +24,13 @@ void printMessage(const std::string& message) {
 
 // One client for all pairs, so a later fetch sees the cookies and the kept
 // connection of the earlier ones, as repeated downloads in the window do.
-int fetchCommand(const std::vector<std::string>& args) {
+int fetchCommand(const std::vector<std::string>& arguments) {
+  CommandLine commandLine("fetch", "usage: netupdate-cli fetch URL FILE [URL FILE ...]\n");
+  std::vector<std::string> args;
+  commandLine.positionals(args);
+  if (const std::optional<int> status = commandLine.parse(arguments)) return *status;
   if (args.empty() || args.size() % 2 != 0) {
-    writeText(stderr, "usage: netupdate-cli fetch URL FILE [URL FILE ...]\n");
-    return kUsageError;
+    return commandLine.usageError("expected URL FILE pairs");
   }
   download::THttpClient client;
   for (std::size_t i = 0; i < args.size(); i += 2) {

@@ -1,14 +1,18 @@
 #pragma once
 
+#include <nlohmann/json.hpp>
+
 #include <string>
-#include <string_view>
 
 namespace netupdate::cli {
 
-// A JSON string literal, quotes included, for UTF-8 text: quotes, backslashes
-// and control characters escaped, and any byte that is not part of valid
-// UTF-8 replaced by U+FFFD, so the output stays valid JSON whatever a server
-// or the system put into a message.
-std::string jsonString(std::string_view utf8);
+// The tool's JSON values: keys stay in the order they were put in, which is
+// the order the README lists them in.
+using Json = nlohmann::ordered_json;
+
+// The compact text of a value, UTF-8. Any byte that is not part of valid
+// UTF-8 becomes U+FFFD, so the output stays valid JSON whatever a server or
+// the system put into a message.
+std::string jsonText(const Json& value);
 
 }  // namespace netupdate::cli

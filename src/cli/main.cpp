@@ -13,7 +13,12 @@ constexpr const char* kUsage =
     "       netupdate-cli fetch URL FILE [URL FILE ...]\n"
     "       netupdate-cli sync DATABASE USER PASSWORD [SERVER] --page FILE\n"
     "                          [--answer yes|no] [--dry-run]\n"
-    "       netupdate-cli check [DATABASE USER PASSWORD [SERVER]] [--json] [--no-network]\n";
+    "       netupdate-cli sync DATABASE USER PASSWORD [SERVER] --nav YEAR | --nav-page FILE\n"
+    "                          [--pricing capped|market] [--answer yes|no] [--dry-run]\n"
+    "       netupdate-cli check [DATABASE USER PASSWORD [SERVER]] [--json] [--no-network]\n"
+    "                           [--nav YEAR]\n"
+    "       netupdate-cli nav YEAR [--json] [--save FILE]\n"
+    "       netupdate-cli nav --page FILE [--json]\n";
 
 }  // namespace
 
@@ -37,6 +42,7 @@ int main(int argc, char** argv) {
     if (command == "fetch") return fetchCommand(args);
     if (command == "sync") return syncCommand(args);
     if (command == "check") return checkCommand(args);
+    if (command == "nav") return navCommand(args);
   } catch (const std::exception& error) {
     writeText(stderr, std::string("netupdate-cli: ") + error.what() + "\n");
     return 70;

@@ -1,9 +1,13 @@
 #include <array>
 #include <cmath>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/json_text.h"
 #include "common/format_settings.h"
 #include "common/prices.h"
 #include "parse/feldolgoz.h"
@@ -15,6 +19,8 @@ namespace netupdate::cli {
 namespace {
 
 constexpr int kIoFailure = 2;
+
+constexpr const char* kUsage = "usage: netupdate-cli parse FILE [--json]\n";
 
 long whole(float price) {
   return std::lround(price);
@@ -60,45 +66,30 @@ void printTable(const common::THaviArak& haviarak) {
 }
 
 void printJson(const common::THaviArak& haviarak) {
-  std::string out = "{\"months\":[";
+  Json months = Json::array();
   for (int month = 1; month <= 12; ++month) {
     const common::THaviAr& row = haviarak[month];
-    if (month > 1) out += ',';
-    out += "{\"month\":" + std::to_string(month) +
-           ",\"esz95\":" + std::to_string(whole(row.esz95)) +
-           ",\"gazolaj\":" + std::to_string(whole(row.gazolaj)) +
-           ",\"keverek\":" + std::to_string(whole(row.keverek)) +
-           ",\"lpg\":" + std::to_string(whole(row.lpg)) + "}";
+    months.push_back({{"month", month},
+                      {"esz95", whole(row.esz95)},
+                      {"gazolaj", whole(row.gazolaj)},
+                      {"keverek", whole(row.keverek)},
+                      {"lpg", whole(row.lpg)}});
   }
-  out += "]}\n";
-  writeText(stdout, out);
-}
-
-int usage(const std::string& problem) {
-  writeText(stderr,
-            "netupdate-cli parse: " + problem + "\nusage: netupdate-cli parse FILE [--json]\n");
-  return kUsageError;
+  writeText(stdout, jsonText(Json{{"months", months}}) + "\n");
 }
 
 }  // namespace
 
 int parseCommand(const std::vector<std::string>& args) {
+  CommandLine commandLine("parse", kUsage);
   bool json = false;
-  std::string file;
-  bool haveFile = false;
-  for (const std::string& arg : args) {
-    if (arg == "--json") {
-      json = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return usage("unknown option " + arg);
-    } else if (haveFile) {
-      return usage("only one FILE may be given");
-    } else {
-      file = arg;
-      haveFile = true;
-    }
-  }
-  if (!haveFile) return usage("FILE is missing");
+  std::vector<std::string> files;
+  commandLine.flag("--json", json);
+  commandLine.positionals(files);
+  if (const std::optional<int> status = commandLine.parse(args)) return *status;
+  if (files.empty()) return commandLine.usageError("FILE is missing");
+  if (files.size() > 1) return commandLine.usageError("only one FILE may be given");
+  const std::string& file = files.front();
 
   try {
     // The parser passes over a missing page or a folder in silence, as the

@@ -2,17 +2,22 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "app/shell_rules.h"
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/nav_prices.h"
+#include "cli/nav_source.h"
 #include "cli/terminal_ui.h"
 #include "common/error.h"
 #include "common/format_settings.h"
 #include "common/prices.h"
 #include "db/adat_betolt.h"
 #include "db/db_components.h"
+#include "nav/nav_table.h"
 #include "parse/feldolgoz.h"
 #include "parse/input_file.h"
 
@@ -26,62 +31,76 @@ constexpr int kStopped = 2;
 
 struct SyncArgs {
   db::ConnectionValues values;
-  std::string page;
+  std::string page;  // the 2018 page, read as the window reads it
+  std::optional<NavSource> nav;
+  nav::Pricing pricing = nav::Pricing::None;
   common::DialogResult answer = common::DialogResult::No;
   bool dryRun = false;
 };
 
-void printSyncUsage(const std::string& problem) {
-  std::fprintf(stderr,
-               "netupdate-cli sync: %s\n"
-               "usage: netupdate-cli sync DATABASE USER PASSWORD [SERVER] --page FILE\n"
-               "                          [--answer yes|no] [--dry-run]\n",
-               problem.c_str());
-}
+constexpr const char* kUsage =
+    "usage: netupdate-cli sync DATABASE USER PASSWORD [SERVER] --page FILE\n"
+    "                          [--answer yes|no] [--dry-run]\n"
+    "       netupdate-cli sync DATABASE USER PASSWORD [SERVER] --nav YEAR | --nav-page FILE\n"
+    "                          [--pricing capped|market] [--answer yes|no] [--dry-run]\n";
 
-// Options may stand anywhere; "--" ends them, for a password that begins with dashes.
-std::optional<SyncArgs> parseSyncArgs(const std::vector<std::string>& args) {
-  SyncArgs parsed;
+// Returns the arguments, or the exit status when the command must not go on.
+std::variant<SyncArgs, int> parseSyncArgs(CommandLine& commandLine,
+                                          const std::vector<std::string>& args) {
   std::vector<std::string> positional;
-  bool havePage = false;
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-      positional.push_back(arg);
-    } else if (arg == "--") {
-      optionsEnded = true;
-    } else if (arg == "--dry-run") {
-      parsed.dryRun = true;
-    } else if (arg == "--page" || arg == "--answer") {
-      if (i + 1 == args.size()) {
-        printSyncUsage(arg + " needs a value");
-        return std::nullopt;
-      }
-      const std::string& value = args[++i];
-      if (arg == "--page") {
-        parsed.page = value;
-        havePage = true;
-      } else if (value == "yes") {
-        parsed.answer = common::DialogResult::Yes;
-      } else if (value == "no") {
-        parsed.answer = common::DialogResult::No;
-      } else {
-        printSyncUsage("--answer takes yes or no, not \"" + value + "\"");
-        return std::nullopt;
-      }
+  std::optional<std::string> page;
+  std::optional<std::string> navYear;
+  std::optional<std::string> navPage;
+  std::optional<std::string> pricing;
+  std::optional<std::string> answer;
+  SyncArgs parsed;
+  commandLine.positionals(positional);
+  commandLine.option("--page", page);
+  commandLine.option("--nav", navYear);
+  commandLine.option("--nav-page", navPage);
+  commandLine.option("--pricing", pricing);
+  commandLine.option("--answer", answer);
+  commandLine.flag("--dry-run", parsed.dryRun);
+  if (const std::optional<int> status = commandLine.parse(args)) return *status;
+
+  if (answer) {
+    if (*answer == "yes") {
+      parsed.answer = common::DialogResult::Yes;
+    } else if (*answer != "no") {
+      return commandLine.usageError("--answer takes yes or no, not \"" + *answer + "\"");
+    }
+  }
+  if (pricing) {
+    if (*pricing == "capped") {
+      parsed.pricing = nav::Pricing::Capped;
+    } else if (*pricing == "market") {
+      parsed.pricing = nav::Pricing::Market;
     } else {
-      printSyncUsage("unknown option " + arg);
-      return std::nullopt;
+      return commandLine.usageError("--pricing takes capped or market, not \"" + *pricing + "\"");
     }
   }
   if (positional.size() < 3 || positional.size() > 4) {
-    printSyncUsage("expected DATABASE USER PASSWORD [SERVER]");
-    return std::nullopt;
+    return commandLine.usageError("expected DATABASE USER PASSWORD [SERVER]");
   }
-  if (!havePage || parsed.page.empty()) {
-    printSyncUsage("--page FILE is required");
-    return std::nullopt;
+  const int sources = (page ? 1 : 0) + (navYear ? 1 : 0) + (navPage ? 1 : 0);
+  if (sources > 1) {
+    return commandLine.usageError("give only one of --page FILE, --nav YEAR and --nav-page FILE");
+  }
+  if (navYear) {
+    parsed.nav.emplace();
+    parsed.nav->year = parseYear(*navYear);
+    if (!parsed.nav->year) {
+      return commandLine.usageError("--nav takes a year such as 2026, not \"" + *navYear + "\"");
+    }
+  } else if (navPage) {
+    if (navPage->empty()) return commandLine.usageError("--nav-page FILE is empty");
+    parsed.nav.emplace();
+    parsed.nav->file = *navPage;
+  } else {
+    if (!page || page->empty()) return commandLine.usageError("--page FILE is required");
+    // The 2018 page has one price a fuel; there is nothing to choose.
+    if (pricing) return commandLine.usageError("--pricing goes with --nav or --nav-page");
+    parsed.page = *page;
   }
   // The same joining the window does with its command line: a server turns
   // the path into the server:path attach string.
@@ -90,6 +109,70 @@ std::optional<SyncArgs> parseSyncArgs(const std::vector<std::string>& args) {
   if (positional.size() == 4) parsed.values.server = positional[3];
   parsed.values.adatbazis = app::joinServer(parsed.values.server, positional[0]);
   return parsed;
+}
+
+// The page sync was asked for, read before the database is attached.
+struct Prices {
+  common::THaviArak haviarak;
+  std::string ev = common::ev;
+};
+
+std::string choiceNeeded(int year, const std::vector<PricingPair>& pairs) {
+  std::string named;
+  for (const PricingPair& pair : pairs) {
+    named += (named.empty() ? "" : " and ") + pair.category + " (\"" + pair.capped + "\" and \"" +
+             pair.market + "\")";
+  }
+  return std::to_string(year) + " has both a capped and a market price for " + named +
+         "; choose --pricing capped (the capped price in the months that have one, the market "
+         "price in the others) or --pricing market (the market price in the months that have "
+         "one, the capped price in the others)";
+}
+
+// NAV's page of the year, with the user's choice where a fuel has two
+// prices. Returns the exit status when the run must not go on.
+std::variant<Prices, int> navPrices(const CommandLine& commandLine, const SyncArgs& args) {
+  Prices prices;
+  NavRead read;
+  try {
+    read = readNav(*args.nav);
+  } catch (const std::exception& error) {
+    const std::string where = args.nav->year ? "" : args.nav->file + ": ";
+    writeText(stderr, terminalLines("netupdate-cli: " + where, causeChain(error)));
+    return kStopped;
+  }
+  try {
+    const std::vector<PricingPair> pairs = pricingPairs(read.table);
+    if (!pairs.empty() && args.pricing == nav::Pricing::None) {
+      return commandLine.usageError(choiceNeeded(read.table.year, pairs));
+    }
+    prices.haviarak = hostPrices(read.table, args.pricing);
+  } catch (const ENavColumnsError& error) {
+    writeText(stderr, terminalLines("netupdate-cli: ", error.what()));
+    return kStopped;
+  }
+  prices.ev = std::to_string(read.table.year);
+  // A saved page's name may hold accented letters, which a console needs as characters.
+  writeText(stdout, "page " + std::to_string(read.table.year) + " " + printable(read.url) + "\n");
+  return prices;
+}
+
+// The 2018 page, read as the window reads it.
+std::variant<Prices, int> windowPrices(const SyncArgs& args) {
+  Prices prices;
+  // The parser takes a missing page for an empty one; asked for a page by
+  // name, a run that quietly reconciles nothing would hide the mistake.
+  if (parse::namesNoFile(args.page)) {
+    writeText(stderr, "netupdate-cli: no page file \"" + args.page + "\"\n");
+    return kStopped;
+  }
+  try {
+    parse::Feldolgoz(args.page, prices.haviarak);
+  } catch (const std::exception& error) {
+    writeText(stderr, terminalLines("netupdate-cli: ", common::innermostMessage(error)));
+    return kStopped;
+  }
+  return prices;
 }
 
 const char* decisionWord(db::Decision decision) {
@@ -145,27 +228,22 @@ void printDecision(const db::DecisionEvent& event, Counts& counts) {
 }  // namespace
 
 int syncCommand(const std::vector<std::string>& args) {
-  const std::optional<SyncArgs> parsed = parseSyncArgs(args);
-  if (!parsed) return kUsageError;
+  CommandLine commandLine("sync", kUsage);
+  const std::variant<SyncArgs, int> read = parseSyncArgs(commandLine, args);
+  if (const int* status = std::get_if<int>(&read)) return *status;
+  const SyncArgs* parsed = &std::get<SyncArgs>(read);
 
-  // The parser takes a missing page for an empty one; asked for a page by
-  // name, a run that quietly reconciles nothing would hide the mistake.
-  if (parse::namesNoFile(parsed->page)) {
-    writeText(stderr, "netupdate-cli: no page file \"" + parsed->page + "\"\n");
-    return kStopped;
-  }
-  common::THaviArak haviarak;
-  try {
-    parse::Feldolgoz(parsed->page, haviarak);
-  } catch (const std::exception& error) {
-    writeText(stderr, terminalLines("netupdate-cli: ", common::innermostMessage(error)));
-    return kStopped;
-  }
+  const std::variant<Prices, int> got =
+      parsed->nav ? navPrices(commandLine, *parsed) : windowPrices(*parsed);
+  if (const int* status = std::get_if<int>(&got)) return *status;
+  const Prices& prices = std::get<Prices>(got);
+  const common::THaviArak& haviarak = prices.haviarak;
 
   TerminalUi ui(stdout, stderr, parsed->answer);
   Counts counts;
   db::ReconcileOptions options;
   options.dryRun = parsed->dryRun;
+  options.ev = prices.ev;
   options.observer = [&counts](const db::DecisionEvent& event) { printDecision(event, counts); };
   // The window shows only the fixed dialog text; a terminal user also gets the cause.
   options.onConnectFailure = [](const std::exception& error) {

@@ -22,12 +22,20 @@ const char* answerWord(common::DialogResult answer) {
 
 }  // namespace
 
+std::string printable(std::string text) {
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && c != '\t' && c != '\n') || byte == 0x7F) c = '?';
+  }
+  return text;
+}
+
 std::string terminalLines(const std::string& prefix, const std::string& text) {
   std::string out;
   std::string line;
   auto flush = [&] {
     if (!line.empty()) {
-      out += prefix + line + "\n";
+      out += prefix + printable(line) + "\n";
       line.clear();
     }
   };

@@ -31,7 +31,13 @@ class TerminalUi : public common::UserInterface {
 };
 
 // One line per line of a dialog text: the dialogs break lines with CR alone,
-// which a terminal would turn into overprinting.
+// which a terminal would turn into overprinting. Other control characters
+// are shown as "?", as printable() does.
 std::string terminalLines(const std::string& prefix, const std::string& text);
+
+// Text from servers and pages, made safe for a terminal: a control
+// character (an escape sequence's start among them) becomes "?", so what a
+// page says can't move the cursor or retitle the window.
+std::string printable(std::string text);
 
 }  // namespace netupdate::cli

@@ -176,8 +176,7 @@ bool AdatBetolt(DbComponents& db, const ConnectionValues& values, const common::
   db.QrS.SQL().add(kStoredPriceSql);
 
   for (int month = 1; month <= 12; ++month) {
-    const common::Date datum =
-        common::parseDate(std::string(common::ev) + "." + KetJegyu(month) + ".01");
+    const common::Date datum = common::parseDate(options.ev + "." + KetJegyu(month) + ".01");
     // Counted here, once a month, as the host's code did; the loop body never
     // changes the array.
     const std::size_t count = Uzemanyagok.size();

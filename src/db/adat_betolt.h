@@ -39,6 +39,9 @@ struct DecisionEvent {
 };
 
 struct ReconcileOptions {
+  // The price year, as the text the month dates are built from: YEAR.MM.01.
+  // The window's is fixed; the companion tool reconciles any year's database.
+  std::string ev = common::ev;
   // Read, compare and ask as usual but write nothing.
   bool dryRun = false;
   // Called once a decision is carried out (in a dry run: once it is made).

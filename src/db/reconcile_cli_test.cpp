@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <sstream>
 
+#include "cli/testing/nav_pages.h"
 #include "cli/testing/run_program.h"
 #include "db/testing/reconcile_test_support.h"
 #include "db/testing/test_platform.h"
@@ -70,6 +74,10 @@ const UsageCase kUsage[] = {
     {"EmptyPage", {"db", "SYSDBA", "pw", "--page", ""}},
     {"AnswerNotYesOrNo", {"db", "SYSDBA", "pw", "--page", "p", "--answer", "maybe"}},
     {"UnknownOption", {"db", "SYSDBA", "pw", "--page", "p", "--force"}},
+    {"NavNotAYear", {"db", "SYSDBA", "pw", "--nav", "26"}},
+    {"TwoPages", {"db", "SYSDBA", "pw", "--page", "p", "--nav", "2026"}},
+    {"PricingUnknown", {"db", "SYSDBA", "pw", "--nav-page", "p", "--pricing", "cheap"}},
+    {"PricingForThe2018Page", {"db", "SYSDBA", "pw", "--page", "p", "--pricing", "capped"}},
 };
 
 class SyncUsage : public ::testing::TestWithParam<UsageCase> {};
@@ -256,6 +264,126 @@ TEST(Sync, MissingPageIsAnErrorNotAnEmptyTable) {
   const Result result = runSync(withArgs(commandLine(host), {"--page", kPage + ".missing"}));
   EXPECT_EQ(result.status, 2);
   EXPECT_NE(result.err.find("no page file"), std::string::npos) << result.err;
+  EXPECT_TRUE(host.uzaarRows().empty());
+}
+
+// NAV's pages of other years, saved: the year is the table's, the prices
+// the columns' the user chose, and nothing is attached before the page is read.
+class SyncNavPage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    NETUPDATE_REQUIRE_ROUTE(Route::Embedded);
+    const std::map<std::string, std::string> site = cli::testing::navTestSite();
+    for (const int year : {2026, 2025, 2021}) {
+      std::ofstream(std::filesystem::path(page(year)), std::ios::binary)
+          << site.at(cli::testing::navTestPath(year));
+    }
+  }
+  void TearDown() override {
+    for (const int year : {2026, 2025, 2021}) std::filesystem::remove(page(year));
+  }
+
+  static std::string page(int year) {
+    return (std::filesystem::temp_directory_path() /
+            ("netupdate-nav-" + std::to_string(year) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".html"))
+        .string();
+  }
+
+  static std::vector<std::string> fuelTypes() {
+    return concat({fourFuelTypes(), fuelType(5, "Földgáz", "CNG autógáz")});
+  }
+};
+
+TEST_F(SyncNavPage, CappedThenMarketPricesOfAYearWithBoth) {
+  HostDatabase host(Route::Embedded, fuelTypes());
+  // Both choices are named, and nothing is attached.
+  const Result refused = runSync(withArgs(commandLine(host), {"--nav-page", page(2026)}));
+  EXPECT_EQ(refused.status, 64);
+  for (const char* piece :
+       {"2026 has both a capped and a market price for Benzin ESZ-95",
+        "\"Gázolaj (védett ár) (Ft/l)\" and \"Gázolaj (piaci árszabás) (Ft/l)\"",
+        "--pricing capped", "--pricing market", "usage: netupdate-cli sync"}) {
+    EXPECT_NE(refused.err.find(piece), std::string::npos) << piece << "\n" << refused.err;
+  }
+  EXPECT_EQ(refused.out, "");
+  EXPECT_TRUE(host.uzaarRows().empty());
+
+  // Capped where there is a capped price (March has none), CNG never.
+  const Result capped =
+      runSync(withArgs(commandLine(host), {"--nav-page", page(2026), "--pricing", "capped"}));
+  ASSERT_EQ(capped.status, 0) << capped.err;
+  const std::vector<std::string> lines = capped.outLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "page 2026 " + page(2026));
+  EXPECT_EQ(lines.back(),
+            "summary: 5 fuel types, 60 lookups, 11 insert, 0 replace, 0 overwrite, 0 keep");
+  EXPECT_EQ(host.uzaarRows(), (std::vector<std::string>{
+                                  "1|2026-01-01|575.00000|AA|95-ös benzin|NAV ÁR",
+                                  "1|2026-02-01|572.00000|AA|95-ös benzin|NAV ÁR",
+                                  "1|2026-03-01|612.00000|AA|95-ös benzin|NAV ÁR",
+                                  "2|2026-02-01|628.00000|AA|Keverék|NAV ÁR",
+                                  "2|2026-03-01|640.00000|AA|Keverék|NAV ÁR",
+                                  "3|2026-01-01|592.00000|AA|Dízel|NAV ÁR",
+                                  "3|2026-02-01|589.00000|AA|Dízel|NAV ÁR",
+                                  "3|2026-03-01|634.00000|AA|Dízel|NAV ÁR",
+                                  "4|2026-01-01|299.50000|AA|Autógáz|NAV ÁR",
+                                  "4|2026-02-01|298.00000|AA|Autógáz|NAV ÁR",
+                                  "4|2026-03-01|301.00000|AA|Autógáz|NAV ÁR",
+                              }));
+
+  // The market price overwrites the capped one where they differ, after a
+  // question dated in the page's year.
+  const Result market = runSync(withArgs(
+      commandLine(host), {"--nav-page", page(2026), "--pricing", "market", "--answer", "yes"}));
+  ASSERT_EQ(market.status, 0) << market.err;
+  std::vector<std::string> overwrites = lineSet(market.outLines(), "overwrite ");
+  std::sort(overwrites.begin(), overwrites.end());
+  EXPECT_EQ(overwrites,
+            (std::vector<std::string>{
+                "overwrite 1 2026.01.01 575.00 601.00", "overwrite 1 2026.02.01 572.00 598.00",
+                "overwrite 3 2026.01.01 592.00 618.00", "overwrite 3 2026.02.01 589.00 615.00"}));
+  EXPECT_NE(market.out.find("? Az alábbi üzemanyag típusnál: Gázolaj a 2026.02.01 dátumhoz "
+                            "rögzített ár: 589.00 eltér a NAV által megadott ártól: 615.00\n"),
+            std::string::npos)
+      << market.out;
+  EXPECT_EQ(market.outLines().back(),
+            "summary: 5 fuel types, 60 lookups, 0 insert, 0 replace, 4 overwrite, 0 keep");
+  EXPECT_EQ(host.query("SELECT CAST(SUM(UZAAR) AS INTEGER) FROM UZAAR WHERE UZAID IN (1, 3) AND "
+                       "EXTRACT(MONTH FROM DATUM) < 3"),
+            std::vector<std::string>{"2432"});
+  EXPECT_EQ(host.query("SELECT COUNT(*) FROM UZAAR"), std::vector<std::string>{"11"});
+}
+
+TEST_F(SyncNavPage, PageOfOneFuelAColumnNeedsNoChoice) {
+  HostDatabase host(Route::Embedded, fuelTypes());
+  const Result result = runSync(withArgs(commandLine(host), {"--nav-page", page(2025)}));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(lineSet(result.outLines(), "insert ").size(), 48u);
+  // December is 2025's own, not the previous year's row at the table's end.
+  EXPECT_EQ(host.query("SELECT CAST(UZAAR AS INTEGER) FROM UZAAR WHERE UZAID = 1 AND DATUM = "
+                       "'2025-12-01'"),
+            std::vector<std::string>{"612"});
+  EXPECT_EQ(host.query("SELECT COUNT(*) FROM UZAAR WHERE UZAID = 5 OR EXTRACT(YEAR FROM DATUM) "
+                       "<> 2025"),
+            std::vector<std::string>{"0"});
+}
+
+TEST_F(SyncNavPage, PageThatCannotBeReadWritesNothing) {
+  HostDatabase host(Route::Embedded, fuelTypes());
+  const struct {
+    std::string page;
+    std::string reason;
+  } cases[] = {
+      {page(2021), "colspan"},
+      {page(2021) + ".missing", "The specified file was not found"},
+  };
+  for (const auto& c : cases) {
+    const Result result = runSync(withArgs(commandLine(host), {"--nav-page", c.page}));
+    EXPECT_EQ(result.status, 2) << c.page;
+    EXPECT_NE(result.err.find(c.reason), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "");
+  }
   EXPECT_TRUE(host.uzaarRows().empty());
 }
 

@@ -86,6 +86,9 @@ TEST(ParseCommandTest, ExitStatusAndMessages) {
       {{"parse", NETUPDATE_TESTDATA_DIR "/missing.html"}, 2, "The specified file was not found"},
       {{"parse", kSample + "/x"}, 2, "Invalid file name - " + kSample + "/x"},
       {{"parse", NETUPDATE_TESTDATA_DIR}, 2, "File access denied"},
+      // A single dash begins no option: the name is a file's, and so is one after "--".
+      {{"parse", "-x9"}, 2, "The specified file was not found"},
+      {{"parse", "--json", "--", "--x9"}, 2, "The specified file was not found"},
   };
   for (const auto& c : cases) {
     const ProgramRun run = runCli(c.args);
