@@ -13,8 +13,9 @@ namespace netupdate::cli {
 
 // One command's arguments, read the same way for every command: options may
 // stand anywhere among the other arguments, a single dash begins no option,
-// "--" ends them (for a password that begins with two dashes), "--name value" and "--name=value" both work, and
-// whatever is wrong is told with the command's usage and exit status 64.
+// "--" ends them (for a password that begins with two dashes), "--name
+// value" and "--name=value" both work, and whatever is wrong is told with
+// the command's usage and exit status 64.
 class CommandLine {
  public:
   // usage: the command's usage lines, each ending in a line break.
