@@ -5,17 +5,14 @@
 
 #include "download/http_client.h"
 #include "download/testing/nginx_server.h"
+#include "download/testing/test_files.h"
 
 namespace netupdate::download {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::Nginx;
-
-void writeFile(const fs::path& path, const std::string& content) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << content;
-}
+using testing::writeFile;
 
 class NginxTest : public ::testing::Test {
  protected:

@@ -15,22 +15,12 @@ namespace netupdate::download {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::readFile;
 using testing::TlsRig;
+using testing::writeFile;
 using Listener = TlsRig::Listener;
 
 constexpr const char* kHandshakeFailed = "TLS handshake failed: ";
-
-void writeFile(const fs::path& path, const std::string& content) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << content;
-}
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
 
 std::string patternedBytes(std::size_t size) {
   std::string bytes(size, '\0');

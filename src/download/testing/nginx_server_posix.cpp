@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "download/testing/nginx_server.h"
+#include "download/testing/test_files.h"
 
 namespace netupdate::download::testing {
 
@@ -18,18 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kNginx = "/usr/sbin/nginx";
-
-void writeFile(const fs::path& path, const std::string& content) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << content;
-}
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "download/byte_sink.h"
 #include "download/http_client.h"
 #include "download/testing/nginx_server.h"
+#include "download/testing/test_files.h"
 
 // Wine runs Windows programs only, so nginx-wine-run starts the Linux nginx
 // beside the test and tells it where: NETUPDATE_NGINX_PORT and
@@ -22,13 +23,6 @@ constexpr const char* kSentinel = "/netupdate-end-of-test";
 std::string environment(const char* name) {
   const char* value = std::getenv(name);
   return value == nullptr ? std::string() : value;
-}
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
 }
 
 // "7 GET / HTTP/1.1 200 -" and the like, connections renumbered from 1.

@@ -1,6 +1,8 @@
 #include "download/testing/test_files.h"
 
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <system_error>
 
 namespace netupdate::download::testing {
@@ -12,6 +14,18 @@ std::string utf8(const fs::path& path) {
 
 fs::path fromUtf8(const std::string& text) {
   return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void writeFile(const fs::path& path, const std::string& content) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << content;
 }
 
 TempDirectory::TempDirectory(const std::string& prefix) {

@@ -12,6 +12,11 @@ namespace fs = std::filesystem;
 std::string utf8(const fs::path& path);
 fs::path fromUtf8(const std::string& text);
 
+// Whole files in binary, for the servers' folders and logs; the folders a
+// written file needs are made first.
+std::string readFile(const fs::path& path);
+void writeFile(const fs::path& path, const std::string& content);
+
 // A fresh folder for one test, removed with everything in it afterwards.
 class TempDirectory {
  public:

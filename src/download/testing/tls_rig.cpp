@@ -23,13 +23,6 @@ std::string environment(const char* name) {
   return value == nullptr ? std::string() : value;
 }
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
 TlsRig::Listener listenerNamed(const std::string& name) {
   using Listener = TlsRig::Listener;
   static const std::map<std::string, Listener> kNames{{"good", Listener::Good},
