@@ -14,34 +14,6 @@
 // may serve several tests in turn, so each looks at its own part of the log.
 namespace netupdate::download::testing {
 
-namespace {
-
-namespace fs = std::filesystem;
-
-constexpr const char* kSentinel = "/netupdate-end-of-test";
-
-std::string environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value == nullptr ? std::string() : value;
-}
-
-// "7 GET / HTTP/1.1 200 -" and the like, connections renumbered from 1.
-std::string renumbered(const std::string& log) {
-  std::map<std::string, int> numbers;
-  std::istringstream lines(log);
-  std::string out;
-  for (std::string line; std::getline(lines, line);) {
-    const std::size_t blank = line.find(' ');
-    if (line.find(std::string(" ") + kSentinel + " ") != std::string::npos) continue;
-    const std::string connection = line.substr(0, blank);
-    const auto found = numbers.try_emplace(connection, static_cast<int>(numbers.size()) + 1).first;
-    out += std::to_string(found->second) + line.substr(blank) + "\n";
-  }
-  return out;
-}
-
-}  // namespace
-
 std::string Nginx::unavailableBecause() {
   if (!environment("NETUPDATE_NGINX_PORT").empty()) return "";
   return "Wine cannot start the Linux nginx: run this test through ctest, whose "
@@ -73,11 +45,11 @@ std::string Nginx::accessLog() {
   THttpClient client;
   StringSink ignored;
   try {
-    client.Get(url(kSentinel), ignored);
+    client.Get(url(kEndOfTestPath), ignored);
   } catch (const EHttpProtocolError&) {
     // The sentinel names no file: a 404 is its answer.
   }
-  return renumbered(readFile(m_root / "access.log").substr(m_logStart));
+  return renumberedAccessLog(readFile(m_root / "access.log").substr(m_logStart));
 }
 
 }  // namespace netupdate::download::testing

@@ -1,6 +1,8 @@
 #include "download/testing/test_files.h"
 
+#include <cstdlib>
 #include <fstream>
+#include <map>
 #include <random>
 #include <sstream>
 #include <system_error>
@@ -26,6 +28,25 @@ std::string readFile(const fs::path& path) {
 void writeFile(const fs::path& path, const std::string& content) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : value;
+}
+
+std::string renumberedAccessLog(const std::string& log) {
+  std::map<std::string, int> numbers;
+  std::istringstream lines(log);
+  std::string out;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(std::string(" ") + kEndOfTestPath + " ") != std::string::npos) continue;
+    const std::size_t blank = line.find(' ');
+    const std::string connection = line.substr(0, blank);
+    const auto found = numbers.try_emplace(connection, static_cast<int>(numbers.size()) + 1).first;
+    out += std::to_string(found->second) + line.substr(blank) + "\n";
+  }
+  return out;
 }
 
 TempDirectory::TempDirectory(const std::string& prefix) {

@@ -17,6 +17,18 @@ fs::path fromUtf8(const std::string& text);
 std::string readFile(const fs::path& path);
 void writeFile(const fs::path& path, const std::string& content);
 
+// An environment variable's value; empty when it is not set.
+std::string environment(const char* name);
+
+// The request a test makes last, on a connection of its own, so that every
+// earlier request of the test is in nginx's access log.
+inline constexpr const char* kEndOfTestPath = "/netupdate-end-of-test";
+
+// An access log whose lines begin with nginx's connection serial, with the
+// connections numbered from 1 in the order they first appear and the
+// end-of-test request left out.
+std::string renumberedAccessLog(const std::string& log);
+
 // A fresh folder for one test, removed with everything in it afterwards.
 class TempDirectory {
  public:

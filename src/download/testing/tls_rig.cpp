@@ -16,13 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kSentinel = "/netupdate-end-of-test";
-
-std::string environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value == nullptr ? std::string() : value;
-}
-
 TlsRig::Listener listenerNamed(const std::string& name) {
   using Listener = TlsRig::Listener;
   static const std::map<std::string, Listener> kNames{{"good", Listener::Good},
@@ -34,21 +27,6 @@ TlsRig::Listener listenerNamed(const std::string& name) {
   const auto found = kNames.find(name);
   if (found == kNames.end()) throw std::runtime_error("tls-rig names an unknown listener " + name);
   return found->second;
-}
-
-// "7 GET / HTTP/1.1 200 - -" and the like, connections renumbered from 1.
-std::string renumbered(const std::string& log) {
-  std::map<std::string, int> numbers;
-  std::istringstream lines(log);
-  std::string out;
-  for (std::string line; std::getline(lines, line);) {
-    if (line.find(std::string(" ") + kSentinel + " ") != std::string::npos) continue;
-    const std::size_t blank = line.find(' ');
-    const std::string connection = line.substr(0, blank);
-    const auto found = numbers.try_emplace(connection, static_cast<int>(numbers.size()) + 1).first;
-    out += std::to_string(found->second) + line.substr(blank) + "\n";
-  }
-  return out;
 }
 
 }  // namespace
@@ -95,11 +73,11 @@ std::string TlsRig::accessLog() {
   THttpClient client;
   StringSink ignored;
   try {
-    client.Get(url("http", Listener::Plain, "127.0.0.1", kSentinel), ignored);
+    client.Get(url("http", Listener::Plain, "127.0.0.1", kEndOfTestPath), ignored);
   } catch (const EHttpProtocolError&) {
     // The sentinel names no file: a 404 is its answer.
   }
-  return renumbered(readFile(m_root / "access.log").substr(m_logStart));
+  return renumberedAccessLog(readFile(m_root / "access.log").substr(m_logStart));
 }
 
 }  // namespace netupdate::download::testing
